@@ -1,0 +1,22 @@
+# Settings every target of ours shares.
+option(YAWP_BUILD_TESTS "Build the test suites" ON)
+option(YAWP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+# The shipped binaries must run on any 64-bit PC: plain x86-64, no FMA
+# contraction, so both lanes compute bit-identical samples.
+set(YAWP_COMMON_FLAGS -ffp-contract=off)
+if(YAWP_SANITIZE)
+  list(APPEND YAWP_COMMON_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # A statically linked runtime, so the DLLs and programs load on a plain
+  # Windows PC without the MinGW runtime DLLs beside them.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+function(yawp_project_target target)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror ${YAWP_COMMON_FLAGS})
+endfunction()

@@ -1,0 +1,32 @@
+#!/bin/sh
+# Installs the Debian packages the build, the demo and the tests need, only
+# those that are missing. Safe to run again; needs root (or sudo).
+set -eu
+
+packages="
+  cmake make g++ pkg-config file
+  googletest libbenchmark-dev
+  libsndfile1-dev sox libsox-fmt-base
+  clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix
+  wine wine64 xvfb xauth
+"
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+echo "setup: installing$missing"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+# shellcheck disable=SC2086
+$sudo apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,18 @@
+#!/bin/sh
+# Runs the Windows lane's test suites under wine with one X server and one
+# wine server for the whole run (starting either costs over a second).
+# Usage: windows-tests.sh [extra ctest arguments]; run inside xvfb-run.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+"$here/wine-run.sh" --init
+wineserver -p
+export YAWP_WINESERVER_PERSISTENT=1
+status=0
+ctest --preset windows "$@" || status=$?
+wineserver -k || true
+exit $status

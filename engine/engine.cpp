@@ -1,0 +1,232 @@
+#include "engine.h"
+
+#include <cmath>
+
+#include "fp_mode.h"
+#include "numeric.h"
+
+namespace yawp {
+namespace {
+
+using namespace catalogue;
+
+constexpr float kPercent = 0.01f;
+constexpr float kLfoDepthScale = 0.005f;   // lfo_amount 100 % swings ±0.5
+constexpr float kEnvDepthScale = 0.5f;     // env_amount 100 % gives depth 50
+constexpr float kSkewMin = 0.001f;
+constexpr float kSkewMax = 0.999f;
+constexpr float kCyclesPerDegree = 0.0027777778f;
+constexpr float kPerMinute = 0.016666668f;  // 1 / 60
+constexpr float kSwitchOn = 0.5f;
+constexpr float kCrossfadeTimeConstant = 0.05f;  // seconds, mix and bypass
+constexpr float kDefaultTempo = 120.0f;
+constexpr double kNoSongPosition = -1.0;
+constexpr float kQuarterNoteUnit = 4.0f;
+
+bool switched_on(float v) { return v >= kSwitchOn; }
+
+float clamp(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+}  // namespace
+
+void Engine::initialise() {
+    for (uint32_t i = 0; i < kInputCount; ++i) raw_[i] = static_cast<float>(entry(i)->def);
+
+    const RangeEntry* attack = entry(kEnvAttack);
+    const RangeEntry* release = entry(kEnvRelease);
+    envelope_.initialise(static_cast<float>(attack->def), static_cast<float>(release->def));
+
+    lfo_.initialise();
+
+    const float crossfade = cutoff_of_time_constant(kCrossfadeTimeConstant);
+    mix_.configure(crossfade, crossfade, 0);
+    mix_.target = 1.0f;
+    bypass_.configure(crossfade, crossfade, 0);
+    bypass_.target = 1.0f;
+
+    formants_.initialise();
+
+    transport_ = {false, kDefaultTempo, 1.0f, 1.0f, kNoSongPosition, false};
+}
+
+void Engine::set_sample_rate(float fs) {
+    fs_ = fs;
+    K_ = fs * numeric::kInvTwoPi;
+    T_ = 1.0f / fs;
+    envelope_.detector.K = K_;
+    lfo_.glide.K = K_;
+    mix_.K = K_;
+    bypass_.K = K_;
+    formants_.set_sample_rate(fs, K_);
+}
+
+void Engine::reset() {
+    envelope_.detector.refresh(true);
+    lfo_.glide.refresh(true);
+    mix_.refresh(true);
+    bypass_.refresh(true);
+
+    envelope_.detector.state = 0;
+    lfo_.reset(T_);
+    formants_.reset();
+    mix_.state = mix_.target;
+    bypass_.state = bypass_.target;
+
+    transport_ = {false, kDefaultTempo, 1.0f, 1.0f, kNoSongPosition, true};
+    outputs_ = {position_ * 100.0f, 0, 0, 0};
+}
+
+// [audio-thread] (and the activating thread, between blocks)
+void Engine::set_parameter(uint32_t index, float value) {
+    if (index >= kInputCount) return;
+    raw_[index] = value;
+
+    const uint32_t heel = kHeelJaw, mid = kMidJaw, toe = kToeJaw;
+    if (index >= heel && index < heel + kShapeComponents) {
+        vowel_.shapes[VowelModel::kHeel].component[index - heel] = value * kPercent;
+        return;
+    }
+    if (index >= mid && index < mid + kShapeComponents) {
+        vowel_.shapes[VowelModel::kMid].component[index - mid] = value * kPercent;
+        return;
+    }
+    if (index >= toe && index < toe + kShapeComponents) {
+        vowel_.shapes[VowelModel::kToe].component[index - toe] = value * kPercent;
+        return;
+    }
+
+    switch (index) {
+        case kPosition: position_ = value * kPercent; break;
+        case kMix: mix_.target = value * kPercent; break;
+        case kMidOn: vowel_.mid_on = switched_on(value); break;
+        case kLfoOn: lfo_.gate = switched_on(value) ? 1.0f : 0.0f; break;
+        case kLfoWaveform: lfo_.waveform = value; break;
+        case kLfoAmount: lfo_.depth = value * kLfoDepthScale; break;
+        case kLfoBias: lfo_.bias = value * kPercent; break;
+        case kLfoSkew: lfo_.skew = clamp(value * kLfoDepthScale + 0.5f, kSkewMin, kSkewMax); break;
+        case kLfoSync:
+            lfo_.sync = switched_on(value);
+            recompute_lfo_frequency();
+            break;
+        case kLfoFreeRate:
+            lfo_.free_rate = value;
+            recompute_lfo_frequency();
+            break;
+        case kLfoSyncRate: {
+            // The caller has rounded and clamped; the clamp here only keeps a
+            // careless caller from reading outside the table.
+            int32_t i = static_cast<int32_t>(value) - 1;
+            lfo_.sync_index = i < 0 ? 0 : (i >= kSyncRateCount ? kSyncRateCount - 1 : i);
+            recompute_lfo_frequency();
+            break;
+        }
+        case kLfoSyncPhase: lfo_.phase_offset = numeric::frac(value * kCyclesPerDegree); break;
+        case kEnvOn: envelope_.gate = switched_on(value) ? 1.0f : 0.0f; break;
+        case kEnvAmount: envelope_.depth = value * kEnvDepthScale; break;
+        case kEnvAttack: envelope_.set_attack(value); break;
+        case kEnvRelease: envelope_.set_release(value); break;
+        case kBypass: bypass_.target = switched_on(value) ? 0.0f : 1.0f; break;
+        default: break;
+    }
+}
+
+// [any-thread] Callers serialise this with the audio thread themselves.
+float Engine::get_parameter(uint32_t index) const {
+    return index < kInputCount ? raw_[index] : 0.0f;
+}
+
+void Engine::recompute_lfo_frequency() {
+    if (lfo_.sync) {
+        const float rate = sync_rate(lfo_.sync_index + 1);
+        lfo_.frequency = rate * kPerMinute * transport_.effective_speed * transport_.tempo;
+    } else {
+        lfo_.frequency = lfo_.free_rate;
+    }
+}
+
+// [audio-thread]
+void Engine::take_transport(const Transport& t) {
+    if (t.changed == 0 && !transport_.pending) return;
+    transport_.pending = false;
+    intake_transport(t);
+}
+
+// A host's time information is taken on trust except where a value would
+// poison the LFO for good: a tempo, speed or song position that is not a
+// finite number, and a beat unit of 0, are ignored.
+void Engine::intake_transport(const Transport& t) {
+    TransportState& s = transport_;
+    if ((t.valid & kTransportSpeed) && std::isfinite(t.speed)) {
+        s.speed = t.speed;
+        s.rolling = (t.valid & kTransportRolling) ? t.rolling : (t.speed != 0);
+    } else if (t.valid & kTransportRolling) {
+        s.rolling = t.rolling;
+    }
+    if ((t.valid & kTransportTempo) && std::isfinite(t.tempo)) s.tempo = t.tempo;
+
+    if (s.speed != 0)
+        s.effective_speed = s.speed;
+    else
+        s.effective_speed = s.rolling ? 0.0f : 1.0f;
+    recompute_lfo_frequency();
+
+    if (!s.rolling) return;
+    double q = kNoSongPosition;
+    const bool unit = (t.valid & kTransportBeatUnit) && t.beat_unit != 0;
+    const uint32_t bar_fields = kTransportBeatsPerBar | kTransportBeatUnit | kTransportBar | kTransportBarBeat;
+    if (t.valid & kTransportQuarterNotes) {
+        q = t.quarter_notes;
+    } else if ((t.valid & kTransportBeat) && unit) {
+        q = t.beat * kQuarterNoteUnit / t.beat_unit;
+    } else if ((t.valid & bar_fields) == bar_fields && unit) {
+        const float beats = static_cast<float>(t.bar) * t.beats_per_bar + t.bar_beat;
+        q = static_cast<double>(beats) * kQuarterNoteUnit / t.beat_unit;
+    }
+    if (std::isfinite(q)) s.pending_quarter_notes = q;
+}
+
+void Engine::resync_lfo() {
+    const double q = transport_.pending_quarter_notes;
+    if (q >= 0 && lfo_.sync) lfo_.resync(q, sync_rate(lfo_.sync_index + 1));
+    transport_.pending_quarter_notes = kNoSongPosition;
+}
+
+// [audio-thread]
+void Engine::process(const float* in, float* out, uint32_t n, const Transport& transport) {
+    DenormalsOff denormals_off;
+
+    take_transport(transport);
+    resync_lfo();
+    envelope_.detector.refresh();
+    lfo_.glide.refresh();
+    mix_.refresh();
+    bypass_.refresh();
+    lfo_.update_increment(T_);
+
+    for (uint32_t i = 0; i < n; ++i) out[i] = process_sample(in[i]);
+}
+
+// [audio-thread] The output of a sample is written only after its input is
+// read, so in-place buffers work.
+float Engine::process_sample(float x) {
+    envelope_.detect(x);
+    lfo_.advance();
+    const float env_term = envelope_.term();
+    const Lfo::Sample lfo = lfo_.output();
+
+    // max then min, so that a NaN sum lands on the heel.
+    float m = position_ + env_term + lfo.term;
+    m = m > 0.0f ? m : 0.0f;
+    m = m < 1.0f ? m : 1.0f;
+
+    const Formants f = VowelModel::formants_of(vowel_.shape_at(m));
+    const float wet = formants_.process(x, f);
+
+    const float y = x + mix_.step(mix_.target) * (wet - x);
+    const float result = x + bypass_.step(bypass_.target) * (y - x);
+
+    outputs_ = {m * 100.0f, lfo.phase, lfo.term, env_term};
+    return result;
+}
+
+}  // namespace yawp

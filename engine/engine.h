@@ -1,0 +1,84 @@
+// The effect engine of one plug-in instance: mono in, mono out, 32-bit
+// floats, sample by sample.
+//
+// It knows nothing of plug-in formats, threads or state files. A wrapper
+// drives it from one thread at a time:
+//
+//   initialise -> set_sample_rate + set_parameter(0..31) -> reset -> process...
+//
+// and again set_sample_rate (when the rate may have changed) and reset at the
+// next activation. After construction the engine allocates nothing, takes no
+// lock and makes no system call.
+#pragma once
+
+#include <cstdint>
+
+#include "catalogue.h"
+#include "envelope.h"
+#include "formant_filter.h"
+#include "lfo.h"
+#include "one_pole.h"
+#include "transport.h"
+#include "vowel.h"
+
+namespace yawp {
+
+struct EngineOutputs {
+    float mod_position;  // 0 to 100
+    float lfo_phase;     // 0 to 1
+    float lfo_output;    // nominally -1 to 1
+    float env_output;    // signed, unbounded
+};
+
+class Engine {
+public:
+    void initialise();
+    void set_sample_rate(float fs);
+    void reset();
+
+    // Plain value, already coerced by the caller. Indices above 31 are
+    // ignored.
+    void set_parameter(uint32_t index, float value);
+    float get_parameter(uint32_t index) const;
+
+    // The transport intake alone, for a block in which process does not run.
+    void take_transport(const Transport& transport);
+
+    // `in` and `out` may be the same buffer; n may be 0.
+    void process(const float* in, float* out, uint32_t n, const Transport& transport);
+
+    EngineOutputs outputs() const { return outputs_; }
+
+private:
+    struct TransportState {
+        bool rolling;
+        float tempo;
+        float speed;
+        float effective_speed;
+        double pending_quarter_notes;  // negative: none
+        bool pending;
+    };
+
+    void intake_transport(const Transport& t);
+    void recompute_lfo_frequency();
+    void resync_lfo();
+    float process_sample(float x);
+
+    float fs_ = 48000;
+    float K_ = 48000 * 0.15915494f;
+    float T_ = 1.0f / 48000;
+
+    float raw_[catalogue::kInputCount] = {};
+
+    float position_ = 0.5f;
+    VowelModel vowel_;
+    FormantBank formants_;
+    Lfo lfo_;
+    EnvelopeFollower envelope_;
+    OnePole mix_;
+    OnePole bypass_;
+    TransportState transport_{};
+    EngineOutputs outputs_{};
+};
+
+}  // namespace yawp
