@@ -5,6 +5,10 @@ option(YAWP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer
 # The shipped binaries must run on any 64-bit PC: plain x86-64, no FMA
 # contraction, so both lanes compute bit-identical samples.
 set(YAWP_COMMON_FLAGS -ffp-contract=off)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+  # GCC 12 warns about std::string's own memcpy at -O2 (its bug 105329).
+  list(APPEND YAWP_COMMON_FLAGS -Wno-restrict)
+endif()
 if(YAWP_SANITIZE)
   list(APPEND YAWP_COMMON_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
@@ -20,3 +24,7 @@ function(yawp_project_target target)
   target_compile_features(${target} PUBLIC cxx_std_20)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror ${YAWP_COMMON_FLAGS})
 endfunction()
+
+# Plug-in modules export their entry points and nothing else.
+set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)

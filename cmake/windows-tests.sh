@@ -10,6 +10,12 @@ export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
 "$here/wine-run.sh" --init
+# A first window in the fresh prefix, before any test needs one.
+warmup="$root/build/windows/tests/wine/wine-warmup.exe"
+if [ -f "$warmup" ]; then "$here/wine-run.sh" "$warmup" || true; fi
+# The servers of the warm-up are not persistent; replace them by one that is.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 wineserver -p
 export YAWP_WINESERVER_PERSISTENT=1
 status=0

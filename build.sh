@@ -1,0 +1,61 @@
+#!/bin/sh
+# Builds both lanes and then runs the demo or every test suite.
+#
+#   ./build.sh demo   install what is missing, build, render dist/demo/
+#   ./build.sh test   install what is missing, build, run every suite
+set -eu
+cd "$(dirname "$0")"
+root=$(pwd)
+what=${1:-}
+case "$what" in
+    demo | test) ;;
+    *)
+        echo "usage: ./build.sh demo|test" >&2
+        exit 2
+        ;;
+esac
+
+sh cmake/setup.sh
+
+build_lane() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+}
+
+build_lane linux
+build_lane windows
+
+if [ "$what" = demo ]; then
+    rm -rf dist/demo
+    mkdir -p dist/demo
+    build/linux/tools/demo/yawp-wah-demo dist/demo
+    sh tools/demo/make-spectrograms.sh dist/demo
+    echo "demo: WAV files and spectrograms in $root/dist/demo"
+    exit 0
+fi
+
+# Every suite runs even when an earlier one fails; the summary says which.
+passed=0
+failed=0
+failures=""
+suite() {
+    name=$1
+    shift
+    echo "=== $name"
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        failures="$failures $name"
+    fi
+}
+
+suite linux ctest --preset linux
+suite linux-asan sh -c 'cmake --preset linux-asan >/dev/null && cmake --build --preset linux-asan && ctest --preset linux-asan'
+suite windows xvfb-run -a -s "-screen 0 1280x1024x24" cmake/windows-tests.sh
+suite fuzz sh tests/fuzz/run-fuzzers.sh build/fuzz 20
+
+echo "=== summary"
+if [ -n "$failures" ]; then echo "failed suites:$failures"; fi
+echo "suites: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
