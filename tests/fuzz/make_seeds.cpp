@@ -1,0 +1,68 @@
+// Writes the seed corpus of the fuzz targets with our own writer:
+//   make-seeds DIR   ->  DIR/map_parse, DIR/archive_read, DIR/document
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/catalogue.h"
+#include "state/document.h"
+#include "state/map_file.h"
+#include "state/tar.h"
+
+using namespace yawp::state;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void put(const fs::path& file, ByteView bytes) {
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data), bytes.size);
+}
+
+Bytes document(std::string_view format, const ParameterValues& values) {
+    Bytes out;
+    if (save_document(format, 48000.0f, values, &out) != 0) std::exit(1);
+    return out;
+}
+
+ParameterValues defaults() {
+    ParameterValues v{};
+    for (uint32_t i = 0; i < yawp::catalogue::kInputCount; ++i) v[i] = static_cast<float>(yawp::catalogue::entry(i)->def);
+    return v;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        return 2;
+    }
+    const fs::path dir = argv[1];
+    for (const char* sub : {"map_parse", "archive_read", "document"}) fs::create_directories(dir / sub);
+
+    ParameterValues odd = defaults();
+    odd[yawp::catalogue::kMix] = 150.0f;
+    odd[yawp::catalogue::kBypass] = 1.0f;
+    const Bytes vst3 = document(kFormatVst3, defaults());
+    const Bytes lv2 = document(kFormatLv2, odd);
+    put(dir / "document" / "vst3", {vst3.data(), vst3.size()});
+    put(dir / "document" / "lv2", {lv2.data(), lv2.size()});
+
+    Document doc;
+    if (parse_document({vst3.data(), vst3.size()}, &doc) != 0) return 1;
+    if (doc.extra_inner.insert("notes", "1.0\n") != 0 || doc.extra_outer.insert("readme", "x") != 0) return 1;
+    Bytes extras, info, parameters;
+    if (serialise_document(doc, &extras) || serialise_map(doc.info, &info) || serialise_map(doc.parameters, &parameters)) {
+        return 1;
+    }
+    put(dir / "document" / "extras", {extras.data(), extras.size()});
+    put(dir / "map_parse" / "info.map", {info.data(), info.size()});
+    put(dir / "map_parse" / "parameters.map", {parameters.data(), parameters.size()});
+    put(dir / "archive_read" / "state", {vst3.data(), vst3.size()});
+    put(dir / "archive_read" / "dsp.tar", {vst3.data() + kTarBlockSize, vst3.size() - 3 * kTarBlockSize});
+    return 0;
+}

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of the state code (map files, archives, the
+# state document) with clang++ and runs each for a fixed time.
+#
+#   tests/fuzz/run-fuzzers.sh [BUILD_DIR] [SECONDS_EACH]    (defaults: build/fuzz, 20)
+#
+# Exits non-zero when any target crashes or fails a check; the input that did
+# it is left in BUILD_DIR as crash-TARGET-*, the output in BUILD_DIR/TARGET.log.
+# The corpus grows in BUILD_DIR/corpus and is reused by later runs.
+#
+# A long run, one hour per target:
+#   tests/fuzz/run-fuzzers.sh build/fuzz 3600
+# Replay one input:  build/fuzz/fuzz_document build/fuzz/crash-document-...
+#
+# Needs Debian's clang (clang++) with libclang-rt-14-dev for the libFuzzer
+# and sanitizer runtimes.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=${1:-$root/build/fuzz}
+seconds=${2:-20}
+cxx=${CXX:-clang++}
+targets=(map_parse archive_read document)
+sources=(state/map.cpp state/map_file.cpp state/tar.cpp state/document.cpp engine/catalogue.cpp)
+common=(-std=c++20 -g -O1 -I"$root" -Wall -Wextra -Werror)
+sanitizers=(-fsanitize=address,undefined -fno-sanitize-recover=all)
+
+mkdir -p "$out/obj" "$out/corpus"
+out=$(cd "$out" && pwd)
+
+echo "building in $out"
+objects=()
+for source in "${sources[@]}"; do
+    object="$out/obj/$(basename "$source" .cpp).o"
+    "$cxx" "${common[@]}" "${sanitizers[@]}" -fsanitize=fuzzer-no-link -c "$root/$source" -o "$object"
+    objects+=("$object")
+done
+"$cxx" "${common[@]}" "${sanitizers[@]}" "$root/tests/fuzz/make_seeds.cpp" "${objects[@]}" -o "$out/make-seeds"
+for target in "${targets[@]}"; do
+    "$cxx" "${common[@]}" "${sanitizers[@]}" -fsanitize=fuzzer \
+        "$root/tests/fuzz/fuzz_$target.cpp" "${objects[@]}" -o "$out/fuzz_$target"
+done
+
+rm -rf "$out/seeds"
+"$out/make-seeds" "$out/seeds"
+
+failed=0
+for target in "${targets[@]}"; do
+    mkdir -p "$out/corpus/$target"
+    if "$out/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -dict="$root/tests/fuzz/state.dict" -artifact_prefix="$out/crash-$target-" \
+        -print_final_stats=1 "$out/corpus/$target" "$out/seeds/$target" >"$out/$target.log" 2>&1; then
+        echo "fuzz_$target: ok, $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$out/$target.log" | grep -o '[0-9]*$') runs"
+    else
+        echo "fuzz_$target: FAILED, see $out/$target.log"
+        tail -n 30 "$out/$target.log"
+        failed=1
+    fi
+done
+exit "$failed"
