@@ -82,6 +82,7 @@ void Engine::set_parameter(uint32_t index, float value) {
     raw_[index] = value;
 
     const uint32_t heel = kHeelJaw, mid = kMidJaw, toe = kToeJaw;
+    if (index >= heel && index < toe + kShapeComponents) shapes_changed_ = true;
     if (index >= heel && index < heel + kShapeComponents) {
         vowel_.shapes[VowelModel::kHeel].component[index - heel] = value * kPercent;
         return;
@@ -219,8 +220,12 @@ float Engine::process_sample(float x) {
     m = m > 0.0f ? m : 0.0f;
     m = m < 1.0f ? m : 1.0f;
 
-    const Formants f = VowelModel::formants_of(vowel_.shape_at(m));
-    const float wet = formants_.process(x, f);
+    if (m != cached_position_ || shapes_changed_) {
+        formants_cache_ = VowelModel::formants_of(vowel_.shape_at(m));
+        cached_position_ = m;
+        shapes_changed_ = false;
+    }
+    const float wet = formants_.process(x, formants_cache_);
 
     const float y = x + mix_.step(mix_.target) * (wet - x);
     const float result = x + bypass_.step(bypass_.target) * (y - x);

@@ -72,6 +72,11 @@ private:
 
     float position_ = 0.5f;
     VowelModel vowel_;
+    // The formants of the last position, reused while neither the position
+    // nor a shape changes: the same numbers, without three powers of two.
+    Formants formants_cache_{};
+    float cached_position_ = -1.0f;
+    bool shapes_changed_ = true;
     FormantBank formants_;
     Lfo lfo_;
     EnvelopeFollower envelope_;

@@ -75,6 +75,8 @@ Lfo::Sample Lfo::output() {
     const float phi = sync ? numeric::frac(accumulator + phase_offset) : accumulator;
     // A wrap past 1 during this sample draws the next random value.
     if (numeric::floor(phi) != numeric::floor(phi - increment_)) random_value = random.next();
+    // A closed gate makes the term 0 whatever the waveform: skip it.
+    if (gate == 0.0f) return {phi, 0.0f};
     const float v = waveform_value(skewed_phase(phi));
     return {phi, (v + bias) * gate * depth};
 }

@@ -1,0 +1,180 @@
+// Writes the LV2 bundle's manifest.ttl and plug-in description from the
+// parameter catalogue, so that the ports a host sees can never disagree
+// with the code.
+//
+//   yawp-wah-lv2-ttl OUTDIR BINARY_NAME
+#include <cstdio>
+#include <string>
+
+#include "engine/catalogue.h"
+#include "lv2/ports.h"
+#include "lv2/uris.h"
+
+namespace {
+
+namespace cat = yawp::catalogue;
+using namespace yawp::lv2;
+
+constexpr const char* kDescriptionFile = "yawp-wah.ttl";
+
+const char* const kPrefixes =
+    "@prefix atom:   <http://lv2plug.in/ns/ext/atom#> .\n"
+    "@prefix doap:   <http://usefulinc.com/ns/doap#> .\n"
+    "@prefix foaf:   <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix log:    <http://lv2plug.in/ns/ext/log#> .\n"
+    "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
+    "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
+    "@prefix rdf:    <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+    "@prefix rdfs:   <http://www.w3.org/2000/01/rdf-schema#> .\n"
+    "@prefix state:  <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix time:   <http://lv2plug.in/ns/ext/time#> .\n"
+    "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
+    "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n";
+
+// The meters' symbols; the inputs use their state keys.
+constexpr const char* kOutputSymbols[cat::kOutputCount] = {"mod_position", "lfo_phase", "lfo_output", "env_output"};
+
+// A decimal literal (Turtle reads "50" as an integer, "50.0" as a decimal).
+std::string number(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    std::string s = buf;
+    if (s.find_first_of(".e") == std::string::npos) s += ".0";
+    return s;
+}
+
+std::string ascii(const char16_t* text) {
+    std::string s;
+    for (; *text; ++text) s += static_cast<char>(*text < 0x80 ? *text : '?');
+    return s;
+}
+
+std::string title(uint32_t index) {
+    cat::Presentation p;
+    cat::presentation(index, &p);
+    return ascii(p.title);
+}
+
+// LV2 units of the catalogue's units; the sync phase is in degrees although
+// no unit is shown after its value.
+const char* unit_uri(uint32_t index) {
+    if (index == cat::kLfoSyncPhase) return "units:degree";
+    const std::string u = cat::unit_text(index);
+    if (u == "%") return "units:pc";
+    if (u == "Hz") return "units:hz";
+    if (u == "ms") return "units:ms";
+    return nullptr;
+}
+
+void write_range(FILE* f, double lo, double hi, double def) {
+    std::fprintf(f, "        lv2:default %s ;\n        lv2:minimum %s ;\n        lv2:maximum %s",
+                 number(def).c_str(), number(lo).c_str(), number(hi).c_str());
+}
+
+void write_control(FILE* f, uint32_t index) {
+    const cat::RangeEntry* e = cat::entry(index);
+    const uint32_t port = port_of_parameter(index);
+    std::fprintf(f, "    [\n        a lv2:InputPort , lv2:ControlPort ;\n        lv2:index %u ;\n", port);
+    if (index == cat::kBypass) {
+        // Hosts show this as the plug-in's on/off switch: 1 is active.
+        std::fprintf(f, "        lv2:symbol \"enabled\" ;\n        lv2:name \"Enabled\" ;\n");
+        std::fprintf(f, "        lv2:designation lv2:enabled ;\n        lv2:portProperty lv2:toggled ;\n");
+        write_range(f, 0, 1, e->def >= 0.5 ? 0 : 1);
+        std::fprintf(f, "\n    ]");
+        return;
+    }
+    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", cat::state_key(index),
+                 title(index).c_str());
+    write_range(f, e->minimum, e->maximum, e->def);
+    if (e->kind & cat::kKindToggle) {
+        std::fprintf(f, " ;\n        lv2:portProperty lv2:toggled");
+    } else if (e->kind & cat::kKindInteger) {
+        std::fprintf(f, " ;\n        lv2:portProperty lv2:integer , lv2:enumeration");
+        for (int v = 1; v <= cat::kSyncRateCount; ++v)
+            std::fprintf(f, " ;\n        lv2:scalePoint [ rdfs:label \"%s\" ; rdf:value %s ]", cat::sync_rate_label(v),
+                         number(v).c_str());
+    } else if (e->kind & cat::kKindLog) {
+        std::fprintf(f, " ;\n        lv2:portProperty pprops:logarithmic");
+    }
+    if (const char* u = unit_uri(index)) std::fprintf(f, " ;\n        units:unit %s", u);
+    std::fprintf(f, "\n    ]");
+}
+
+void write_output(FILE* f, uint32_t index) {
+    const cat::RangeEntry* e = cat::entry(index);
+    std::fprintf(f, "    [\n        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:index %u ;\n", port_of_output(index));
+    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", kOutputSymbols[index - cat::kInputCount],
+                 title(index).c_str());
+    write_range(f, e->minimum, e->maximum, e->def);
+    if (const char* u = unit_uri(index)) std::fprintf(f, " ;\n        units:unit %s", u);
+    std::fprintf(f, "\n    ]");
+}
+
+void write_description(FILE* f) {
+    std::fprintf(f, "%s\n", kPrefixes);
+    std::fprintf(f,
+                 "<%s>\n"
+                 "    a lv2:Plugin , lv2:FilterPlugin , doap:Project ;\n"
+                 "    doap:name \"Yawp Wah\" ;\n"
+                 "    rdfs:comment \"A wah modelled on the human vocal tract: the pedal morphs between vowel shapes "
+                 "whose three formants tune three band-pass filters.\" ;\n"
+                 "    doap:license <https://tallow.audio/license> ;\n"
+                 "    doap:maintainer [ foaf:name \"Tallow.AUDIO\" ; foaf:homepage <https://tallow.audio/> ] ;\n"
+                 "    lv2:minorVersion 2 ;\n"
+                 "    lv2:microVersion 0 ;\n"
+                 "    lv2:requiredFeature urid:map ;\n"
+                 "    lv2:optionalFeature lv2:hardRTCapable , log:log ;\n"
+                 "    lv2:extensionData state:interface ;\n"
+                 "    lv2:port\n",
+                 YAWP_LV2_URI);
+    std::fprintf(f,
+                 "    [\n        a lv2:InputPort , lv2:AudioPort ;\n        lv2:index %u ;\n"
+                 "        lv2:symbol \"in\" ;\n        lv2:name \"In\"\n    ] , [\n"
+                 "        a lv2:OutputPort , lv2:AudioPort ;\n        lv2:index %u ;\n"
+                 "        lv2:symbol \"out\" ;\n        lv2:name \"Out\"\n    ] , [\n"
+                 "        a lv2:InputPort , atom:AtomPort ;\n        lv2:index %u ;\n"
+                 "        lv2:symbol \"events\" ;\n        lv2:name \"Events\" ;\n"
+                 "        atom:bufferType atom:Sequence ;\n        atom:supports time:Position ;\n"
+                 "        lv2:portProperty lv2:connectionOptional ;\n"
+                 "        lv2:designation lv2:control\n    ] ,\n",
+                 kPortAudioIn, kPortAudioOut, kPortEvents);
+    for (uint32_t i = 0; i < cat::kInputCount; ++i) {
+        write_control(f, i);
+        std::fprintf(f, " ,\n");
+    }
+    for (uint32_t i = cat::kInputCount; i < cat::kCount; ++i) {
+        write_output(f, i);
+        std::fprintf(f, i + 1 < cat::kCount ? " ,\n" : " .\n");
+    }
+}
+
+void write_manifest(FILE* f, const char* binary) {
+    std::fprintf(f,
+                 "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
+                 "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
+                 "<%s>\n    a lv2:Plugin ;\n    lv2:binary <%s> ;\n    rdfs:seeAlso <%s> .\n",
+                 YAWP_LV2_URI, binary, kDescriptionFile);
+}
+
+bool write_file(const std::string& path, void (*body)(FILE*, const char*), const char* arg) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (f == nullptr) {
+        std::fprintf(stderr, "yawp-wah-lv2-ttl: cannot write %s\n", path.c_str());
+        return false;
+    }
+    body(f, arg);
+    return std::fclose(f) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: yawp-wah-lv2-ttl OUTDIR BINARY_NAME\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    const bool ok = write_file(dir + "/manifest.ttl", write_manifest, argv[2]) &&
+                    write_file(dir + "/" + kDescriptionFile, [](FILE* f, const char*) { write_description(f); }, nullptr);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,43 @@
+// The renderer's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/catalogue.h"
+
+namespace yawp::render {
+
+enum class Action { kRender, kList, kHelp };
+
+inline constexpr uint32_t kMinBlock = 1;
+inline constexpr uint32_t kMaxBlock = 8192;
+inline constexpr uint32_t kDefaultBlock = 512;
+inline constexpr float kDefaultTempo = 120.0f;
+
+struct Options {
+    Action action = Action::kRender;
+    std::string input;
+    std::string output;
+    std::string meters;  // empty: no meters file
+    uint32_t block = kDefaultBlock;
+    bool float_output = false;
+
+    // Plain values for every input parameter, already coerced: the catalogue
+    // defaults with the --set values laid over them.
+    float values[catalogue::kInputCount] = {};
+
+    // The pretend host's transport. --play without --tempo plays at the
+    // default tempo, and then that tempo is reported as known too: a host
+    // that is playing always knows its tempo.
+    bool tempo_known = false;
+    float tempo = kDefaultTempo;
+    bool playing = false;
+    double start_quarter_notes = 0;
+};
+
+// Reads argv into *options. On failure returns false and puts a one-line
+// description of the problem (no program name, no newline) in *error.
+bool parse_options(int argc, const char* const* argv, Options* options, std::string* error);
+
+}  // namespace yawp::render
