@@ -53,7 +53,7 @@ suite() {
 suite linux ctest --preset linux
 suite linux-asan sh -c 'cmake --preset linux-asan >/dev/null && cmake --build --preset linux-asan && ctest --preset linux-asan'
 suite windows xvfb-run -a -s "-screen 0 1280x1024x24" cmake/windows-tests.sh
-suite fuzz sh tests/fuzz/run-fuzzers.sh build/fuzz 20
+suite fuzz bash tests/fuzz/run-fuzzers.sh build/fuzz 20
 
 echo "=== summary"
 if [ -n "$failures" ]; then echo "failed suites:$failures"; fi

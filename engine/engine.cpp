@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "fp_mode.h"
@@ -204,12 +205,16 @@ void Engine::process(const float* in, float* out, uint32_t n, const Transport& t
     bypass_.refresh();
     lfo_.update_increment(T_);
 
-    for (uint32_t i = 0; i < n; ++i) out[i] = process_sample(in[i]);
+    for (uint32_t done = 0; done < n;) {
+        const uint32_t count = std::min(n - done, FormantBank::kChunk);
+        process_chunk(in + done, out + done, count);
+        done += count;
+    }
 }
 
-// [audio-thread] The output of a sample is written only after its input is
-// read, so in-place buffers work.
-float Engine::process_sample(float x) {
+// [audio-thread] Modulation, one sample: the detector and the LFO move, and
+// the pedal position follows them. Returns the modulated position 0..1.
+float Engine::modulated_position(float x) {
     envelope_.detect(x);
     lfo_.advance();
     const float env_term = envelope_.term();
@@ -220,18 +225,42 @@ float Engine::process_sample(float x) {
     m = m > 0.0f ? m : 0.0f;
     m = m < 1.0f ? m : 1.0f;
 
-    if (m != cached_position_ || shapes_changed_) {
-        formants_cache_ = VowelModel::formants_of(vowel_.shape_at(m));
-        cached_position_ = m;
+    last_modulation_ = {m * 100.0f, lfo.phase, lfo.term, env_term};
+    return m;
+}
+
+// [audio-thread] Each stage runs over the whole chunk before the next one:
+// modulation, vowel, filters, then mix and bypass. Every sample still sees
+// exactly the values the per-sample order gives it. The output of a sample
+// is written only after its input is read for the last time, so in-place
+// buffers work.
+void Engine::process_chunk(const float* in, float* out, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) chunk_position_[i] = modulated_position(in[i]);
+
+    // The vowel: unchanged while the pedal and the shapes stand still.
+    bool constant = true;
+    for (uint32_t i = 0; i < n; ++i) constant = constant && chunk_position_[i] == chunk_position_[0];
+    if (n > 0 && (shapes_changed_ || !constant || chunk_position_[0] != cached_position_)) {
+        vowel_.formants_at(chunk_position_, chunk_formants_, n);
+        cached_position_ = chunk_position_[n - 1];
+        formants_cache_ = chunk_formants_[n - 1];
         shapes_changed_ = false;
+    } else {
+        for (uint32_t i = 0; i < n; ++i) chunk_formants_[i] = formants_cache_;
     }
-    const float wet = formants_.process(x, formants_cache_);
 
-    const float y = x + mix_.step(mix_.target) * (wet - x);
-    const float result = x + bypass_.step(bypass_.target) * (y - x);
+    formants_.process(in, chunk_formants_, chunk_wet_, n, constant);
 
-    outputs_ = {m * 100.0f, lfo.phase, lfo.term, env_term};
-    return result;
+    // The crossfades on local copies: `out` may alias anything.
+    OnePole mix = mix_, bypass = bypass_;
+    for (uint32_t i = 0; i < n; ++i) {
+        const float x = in[i];
+        const float y = x + mix.step(mix.target) * (chunk_wet_[i] - x);
+        out[i] = x + bypass.step(bypass.target) * (y - x);
+    }
+    mix_.state = mix.state;
+    bypass_.state = bypass.state;
+    if (n > 0) outputs_ = last_modulation_;
 }
 
 }  // namespace yawp

@@ -15,7 +15,7 @@
 
 #include "catalogue.h"
 #include "envelope.h"
-#include "formant_filter.h"
+#include "formant_bank.h"
 #include "lfo.h"
 #include "one_pole.h"
 #include "transport.h"
@@ -62,7 +62,8 @@ private:
     void intake_transport(const Transport& t);
     void recompute_lfo_frequency();
     void resync_lfo();
-    float process_sample(float x);
+    void process_chunk(const float* in, float* out, uint32_t n);
+    float modulated_position(float x);
 
     float fs_ = 48000;
     float K_ = 48000 * 0.15915494f;
@@ -77,6 +78,11 @@ private:
     Formants formants_cache_{};
     float cached_position_ = -1.0f;
     bool shapes_changed_ = true;
+
+    // Per-sample values of the chunk being processed.
+    float chunk_position_[FormantBank::kChunk];
+    Formants chunk_formants_[FormantBank::kChunk];
+    float chunk_wet_[FormantBank::kChunk];
     FormantBank formants_;
     Lfo lfo_;
     EnvelopeFollower envelope_;
@@ -84,6 +90,7 @@ private:
     OnePole bypass_;
     TransportState transport_{};
     EngineOutputs outputs_{};
+    EngineOutputs last_modulation_{};
 };
 
 }  // namespace yawp

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include <cmath>
+
+#include "numeric.h"
 #include "one_pole.h"
 
 namespace yawp {
@@ -58,5 +61,64 @@ private:
     float waveform_value(float p) const;
     float skewed_phase(float phi) const;
 };
+
+namespace lfo_detail {
+
+// Increments this small would only stir denormal-sized phase changes.
+inline constexpr float kSmallestIncrement = 6e-8f;
+
+// Waveform selector regions: [1, 2) sine->triangle, [2, 2.999) triangle->
+// square, [2.999, 4] square->random.
+inline constexpr float kTriangle = 2.0f;
+inline constexpr float kSquareEdge = 2.999f;
+inline constexpr float kSquare = 3.0f;
+
+}  // namespace lfo_detail
+
+// The per-sample functions live here so that they inline into the engine's
+// sample loop.
+// [audio-thread]
+inline void Lfo::advance() {
+    float inc = glide.step(glide.target);
+    if (std::fabs(inc) < lfo_detail::kSmallestIncrement) inc = 0;
+    increment_ = inc;
+    accumulator = numeric::frac(accumulator + inc);
+}
+
+// [audio-thread]
+inline Lfo::Sample Lfo::output() {
+    const float phi = sync ? numeric::frac(accumulator + phase_offset) : accumulator;
+    // A wrap past 1 during this sample draws the next random value.
+    if (numeric::floor(phi) != numeric::floor(phi - increment_)) random_value = random.next();
+    // A closed gate makes the term 0 whatever the waveform: skip it.
+    if (gate == 0.0f) return {phi, 0.0f};
+    const float v = waveform_value(skewed_phase(phi));
+    return {phi, (v + bias) * gate * depth};
+}
+
+// Maps the output phase so that its first half lasts `skew` of the cycle.
+inline float Lfo::skewed_phase(float phi) const {
+    if (phi < skew) return phi * numeric::reciprocal(2.0f * skew);
+    return (phi + 1.0f - 2.0f * skew) * numeric::reciprocal(2.0f - 2.0f * skew);
+}
+
+inline float Lfo::waveform_value(float p) const {
+    const float w = waveform;
+    if (w < lfo_detail::kTriangle) {
+        const float tri = 1.0f - 4.0f * std::fabs(p - 0.5f);
+        const float sine = numeric::sine2pi(tri * 0.25f);
+        return sine + (tri - sine) * (w - 1.0f);
+    }
+    if (w < lfo_detail::kSquareEdge) {
+        const float a = 4.0f * numeric::reciprocal(lfo_detail::kSquare - w);
+        float v = p < 0.5f ? a * p - 1.0f : a * 0.5f - (a * p - 1.0f);
+        if (v < -1.0f) v = -1.0f;
+        if (v > 1.0f) v = 1.0f;
+        return v;
+    }
+    const float sq = p < 0.5f ? 1.0f : (p == 0.5f ? 0.0f : -1.0f);
+    const float blend = w - lfo_detail::kSquare > 0 ? w - lfo_detail::kSquare : 0.0f;
+    return sq + (random_value - sq) * blend;
+}
 
 }  // namespace yawp

@@ -14,18 +14,28 @@ namespace yawp::numeric {
 inline constexpr float kPi = 3.14159265f;
 inline constexpr float kHalfPi = kPi / 2;
 inline constexpr float kInvTwoPi = 0.15915494f;  // 1 / 2π
+inline constexpr uint32_t kReciprocalMagic = 0x7EF0E840u;
+inline constexpr float kSineC2 = 0.05738534f;
+inline constexpr float kSineC3 = 0.11073982f;
+// Every float of this magnitude or more is a whole number.
+inline constexpr float kIntegralAbove = 8388608.0f;  // 2^23
 
 // Bit-trick first guess refined by two Newton steps; relative error < 1.3e-5.
 inline float reciprocal(float x) {
-    constexpr uint32_t kMagic = 0x7EF0E840u;
-    float r = std::bit_cast<float>(kMagic - std::bit_cast<uint32_t>(x));
+    float r = std::bit_cast<float>(kReciprocalMagic - std::bit_cast<uint32_t>(x));
     r = r * (2.0f - x * r);
     r = r * (2.0f - x * r);
     return r;
 }
 
+// Truncation toward zero by integer conversion, the way the four-lane kernel
+// does it too (the two must agree to the bit).
+inline float trunc(float x) {
+    return std::fabs(x) < kIntegralAbove ? static_cast<float>(static_cast<int32_t>(x)) : x;
+}
+
 inline float floor(float x) {
-    float t = std::trunc(x);
+    float t = trunc(x);
     return (x < 0 && t != x) ? t - 1.0f : t;
 }
 
@@ -34,11 +44,10 @@ inline float frac(float x) { return x - floor(x); }
 
 // sin(2πx) by a cubic on each quarter wave; exact at every quarter cycle.
 inline float sine2pi(float x) {
-    constexpr float kC2 = 0.05738534f;
-    constexpr float kC3 = 0.11073982f;
     float t = 2.0f * frac(x) - 1.0f;
     float a = kHalfPi - kHalfPi * std::fabs(2.0f * std::fabs(t) - 1.0f);
-    float s = a - kC2 * (a * a) - kC3 * (a * a * a);
+    float aa = a * a;
+    float s = a - kSineC2 * aa - kSineC3 * (aa * a);
     return t < 0 ? s : -s;
 }
 
@@ -49,17 +58,23 @@ inline float tan_prewarp(float pi_over_fs, float f) {
 }
 
 // 2^x with a cubic for the fraction; relative error < 7e-4.
+inline constexpr float kPow2MinExponent = -126.0f;
+inline constexpr float kPow2MaxExponent = 128.0f;  // 2^128 is already infinite
+inline constexpr float kPow2C1 = 0.6931472f;
+inline constexpr float kPow2C2 = 0.22741129f;
+inline constexpr float kPow2C3 = 0.07944154f;
+
 inline float pow2(float x) {
-    constexpr float kMinExponent = -126.0f;
-    if (x < kMinExponent) return 0.0f;
-    int32_t i = static_cast<int32_t>(std::trunc(x));
+    if (x < kPow2MinExponent) return 0.0f;
+    if (x > kPow2MaxExponent) x = kPow2MaxExponent;
+    int32_t i = static_cast<int32_t>(trunc(x));
     if (x < 0) i -= 1;
     float f = x - static_cast<float>(i);
     int32_t biased = i + 127;
     if (biased < 0) biased = 0;
     if (biased > 255) biased = 255;
     float r = std::bit_cast<float>(static_cast<uint32_t>(biased) << 23);
-    return r + r * f * (0.6931472f + f * (0.22741129f + f * 0.07944154f));
+    return r + r * f * (kPow2C1 + f * (kPow2C2 + f * kPow2C3));
 }
 
 }  // namespace yawp::numeric

@@ -1,5 +1,6 @@
 #include "vowel.h"
 
+#include "lanes.h"
 #include "numeric.h"
 
 namespace yawp {
@@ -67,6 +68,58 @@ Formants VowelModel::formants_of(const VowelShape& shape) {
         f.q[i] = f.frequency[i] * law.inverse_bandwidth;
     }
     return f;
+}
+
+namespace {
+
+using lanes::F4;
+
+// lerp() on four positions.
+F4 lerp4(float a, float b, F4 t) { return lanes::add(lanes::splat(a), lanes::mul(lanes::splat(b - a), t)); }
+
+}  // namespace
+
+void VowelModel::formants_at(const float* m, Formants* out, uint32_t n) const {
+    using namespace lanes;
+    const VowelShape& heel = shapes[kHeel];
+    const VowelShape& mid = shapes[kMid];
+    const VowelShape& toe = shapes[kToe];
+    for (uint32_t at = 0; at < n; at += 4) {
+        alignas(16) float pos[4] = {};
+        const uint32_t count = n - at < 4 ? n - at : 4;
+        for (uint32_t j = 0; j < count; ++j) pos[j] = m[at + j];
+        const F4 t = _mm_load_ps(pos);
+        const F4 u = mul(splat(2.0f), t);
+        const F4 upper = _mm_cmpge_ps(u, splat(1.0f));
+        const F4 u_upper = sub(u, splat(1.0f));
+
+        F4 c[kShapeComponents];
+        for (uint32_t k = 0; k < kShapeComponents; ++k) {
+            const float h = heel.component[k], d = mid.component[k], e = toe.component[k];
+            c[k] = mid_on ? select(upper, lerp4(d, e, u_upper), lerp4(h, d, u)) : lerp4(h, e, t);
+        }
+
+        const F4 one = splat(1.0f);
+        const F4 male = sub(one, c[kSex]);
+        const F4 young = sub(one, c[kAge]);
+        const F4 sex_term = mul(splat(kSexScale), male);
+        const F4 child = sub(add(splat(kChildScale), mul(splat(kChildSexScale), male)), sex_term);
+        const F4 scale = add(add(one, sex_term), mul(young, child));
+
+        const F4 drive[3] = {c[kJaw], c[kTongue], c[kColor]};
+        alignas(16) float freq[3][4], q[3][4];
+        for (int i = 0; i < 3; ++i) {
+            const FormantLaw& law = kFormantLaws[i];
+            const F4 fr = mul(pow2(add(mul(drive[i], splat(law.log2_span)), splat(law.log2_low))), scale);
+            _mm_store_ps(freq[i], fr);
+            _mm_store_ps(q[i], mul(fr, splat(law.inverse_bandwidth)));
+        }
+        for (uint32_t j = 0; j < count; ++j)
+            for (int i = 0; i < 3; ++i) {
+                out[at + j].frequency[i] = freq[i][j];
+                out[at + j].q[i] = q[i][j];
+            }
+    }
 }
 
 }  // namespace yawp

@@ -29,6 +29,10 @@ struct VowelModel {
     VowelShape shape_at(float m) const;
 
     static Formants formants_of(const VowelShape& shape);
+
+    // [audio-thread] formants_of(shape_at(m[i])) for n positions, four at a
+    // time: the same numbers, computed side by side.
+    void formants_at(const float* m, Formants* out, uint32_t n) const;
 };
 
 // Weights of the three band-pass outputs in the wet sum: 0, -7 and -12 dB.

@@ -88,12 +88,25 @@ TEST(Engine, InPlaceEqualsSeparateBuffers) {
 }
 
 TEST(Engine, BlockSizeDoesNotChangeTheSound) {
-    Engine a, b;
-    Settings s = {{cat::kLfoOn, 1}, {cat::kEnvOn, 1}, {cat::kLfoWaveform, 4}};
-    prepare(a, s);
-    prepare(b, s);
-    std::vector<float> x = sine(200, 9000, 0.8);
-    EXPECT_EQ(run(a, x, 1), run(b, x, 4096));
+    // Blocks are processed in stages over chunks of samples; one-sample
+    // blocks are the plain per-sample order. In the second case a slow
+    // square LFO lets the filters settle, then jumps in the middle of a
+    // chunk.
+    const Settings cases[] = {
+        {{cat::kLfoOn, 1}, {cat::kEnvOn, 1}, {cat::kLfoWaveform, 4}},
+        {{cat::kLfoOn, 1}, {cat::kLfoWaveform, 3}, {cat::kLfoFreeRate, 0.45f}},
+    };
+    for (const Settings& s : cases) {
+        std::vector<float> x = sine(200, 72000, 0.8);
+        std::vector<float> reference;
+        for (uint32_t block : {1u, 37u, 512u, 4096u}) {
+            Engine e;
+            prepare(e, s);
+            std::vector<float> y = run(e, x, block);
+            if (reference.empty()) reference = y;
+            EXPECT_EQ(y, reference) << block;
+        }
+    }
 }
 
 TEST(Engine, EmptyBlockKeepsOutputsAndTakesTempo) {

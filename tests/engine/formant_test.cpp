@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "engine/formant_filter.h"
+#include "engine/formant_bank.h"
 #include "engine/vowel.h"
 #include "engine_fixture.h"
 
@@ -17,18 +17,25 @@ VowelShape shape(float jaw, float tongue, float color, float sex, float age) {
     return {{jaw, tongue, color, sex, age}};
 }
 
-// Steady-state gain of one filter tuned to (fc, q) for a sine at hz.
+Formants all_at(float fc, float q) { return {{fc, fc, fc}, {q, q, q}}; }
+
+FormantBank bank_at(float fc, float q, float fs = kRate) {
+    FormantBank b;
+    b.initialise();
+    b.set_sample_rate(fs, fs * numeric::kInvTwoPi);
+    b.set_targets(all_at(fc, q));
+    b.reset();
+    return b;
+}
+
+// Steady-state gain of a filter tuned to (fc, q) for a sine at hz.
 double filter_gain(float fc, float q, double hz, float fs = kRate) {
-    FormantFilter f;
-    f.initialise();
-    f.set_sample_rate(fs, fs * numeric::kInvTwoPi);
-    f.set_targets(fc, q);
-    f.reset();
+    FormantBank b = bank_at(fc, q, fs);
     const size_t n = 24000;
     std::vector<float> x = sine(hz, n, 1.0, fs), y(n);
     for (size_t i = 0; i < n; ++i) {
-        f.update_coefficients(false);
-        y[i] = f.step(x[i]);
+        b.update_coefficients();
+        y[i] = b.step(x[i]).band[0];
     }
     return peak(y, n / 2);
 }
@@ -107,33 +114,44 @@ TEST(FormantFilter, PeakSitsAtTheTunedFrequency) {
 }
 
 TEST(FormantFilter, GlidesWithFiveMillisecondsAndSnaps) {
-    FormantFilter f;
-    f.initialise();
-    f.set_sample_rate(kRate, kRate * numeric::kInvTwoPi);
-    f.reset();  // at the initial 1000 Hz, Q 0.5
-    EXPECT_EQ(f.cutoff, 1000.0f);
-    f.set_targets(2000, 20);
+    FormantBank b;
+    b.initialise();
+    b.set_sample_rate(kRate, kRate * numeric::kInvTwoPi);
+    b.reset();  // at the initial 1000 Hz, Q 0.5
+    EXPECT_EQ(b.cutoff(0), 1000.0f);
+    b.set_targets({{2000, 500, 1000}, {20, 5, 0.5f}});
     const int tau = static_cast<int>(0.005f * kRate);
-    for (int i = 0; i < tau; ++i) f.update_coefficients(false);
-    EXPECT_NEAR((f.cutoff - 1000) / 1000, 1 - std::exp(-1.0), 0.01);
-    for (int i = 0; i < 20 * tau; ++i) f.update_coefficients(false);
-    EXPECT_EQ(f.cutoff, 2000.0f);  // snapped, not creeping forever
-    EXPECT_EQ(f.q, 20.0f);
+    for (int i = 0; i < tau; ++i) b.update_coefficients();
+    EXPECT_NEAR((b.cutoff(0) - 1000) / 1000, 1 - std::exp(-1.0), 0.01);
+    EXPECT_NEAR((1000 - b.cutoff(1)) / 500, 1 - std::exp(-1.0), 0.01);
+    EXPECT_EQ(b.cutoff(2), 1000.0f);  // a settled filter stays put
+    for (int i = 0; i < 20 * tau; ++i) b.update_coefficients();
+    EXPECT_EQ(b.cutoff(0), 2000.0f);  // snapped, not creeping forever
+    EXPECT_EQ(b.q(0), 20.0f);
+    EXPECT_EQ(b.cutoff(1), 500.0f);
 }
 
 TEST(FormantFilter, CeilingKeepsHighCutoffsFinite) {
     const float fs = 48000;
-    FormantFilter f;
-    f.initialise();
-    f.set_sample_rate(fs, fs * numeric::kInvTwoPi);
-    f.set_targets(0.499f * fs, 10);
-    f.reset();
-    const float r = f.ratio;
-    f.set_targets(0.7f * fs, 10);
-    f.reset();
-    EXPECT_EQ(f.ratio, r);  // the ratio stops at the ceiling
-    EXPECT_FLOAT_EQ(f.g, 0.7f * fs * r);
-    EXPECT_TRUE(std::isfinite(f.step(1.0f)));
+    FormantBank b = bank_at(0.499f * fs, 10, fs);
+    const float r = b.ratio(0);
+    b = bank_at(0.7f * fs, 10, fs);
+    EXPECT_EQ(b.ratio(0), r);  // the ratio stops at the ceiling
+    EXPECT_FLOAT_EQ(b.g(0), 0.7f * fs * r);
+    EXPECT_TRUE(std::isfinite(b.step(1.0f).band[0]));
+}
+
+TEST(FormantFilter, LanesAreIndependent) {
+    // Each filter's output depends only on its own targets.
+    FormantBank mixed = bank_at(300, 4), alone = bank_at(300, 4);
+    mixed.set_targets({{300, 1700, 2600}, {4, 17, 21}});
+    mixed.reset();
+    std::vector<float> x = sine(320, 4000);
+    for (size_t i = 0; i < x.size(); ++i) {
+        mixed.update_coefficients();
+        alone.update_coefficients();
+        ASSERT_EQ(mixed.step(x[i]).band[0], alone.step(x[i]).band[0]) << i;
+    }
 }
 
 TEST(Formants, IdenticalShapesIgnorePositionAndModulation) {
@@ -163,4 +181,26 @@ TEST(Formants, EngineOutputPeaksAtTheFirstFormant) {
     double off = peak(run(e, sine(f1 * 1.5, 24000, 0.1)), 12000);
     EXPECT_NEAR(at / 0.1, f1 * 0.0125, 0.15 * f1 * 0.0125);
     EXPECT_GT(at, 2.5 * off);
+}
+
+TEST(Vowel, FourAtATimeEqualsOneAtATime) {
+    VowelModel v;
+    v.shapes[VowelModel::kHeel] = shape(0.1f, 0.9f, 0.3f, 0.2f, 1.0f);
+    v.shapes[VowelModel::kMid] = shape(0.7f, 0.2f, 0.8f, 0.6f, 0.1f);
+    v.shapes[VowelModel::kToe] = shape(1.0f, 0.5f, 0.0f, 0.9f, 0.5f);
+    std::vector<float> m;
+    for (int i = 0; i <= 1001; ++i) m.push_back(i / 1001.0f);
+    m.push_back(0.5f);
+    std::vector<Formants> lanes(m.size());
+    for (bool mid : {false, true}) {
+        v.mid_on = mid;
+        v.formants_at(m.data(), lanes.data(), static_cast<uint32_t>(m.size()));
+        for (size_t i = 0; i < m.size(); ++i) {
+            const Formants one = VowelModel::formants_of(v.shape_at(m[i]));
+            for (int k = 0; k < 3; ++k) {
+                ASSERT_EQ(lanes[i].frequency[k], one.frequency[k]) << m[i];
+                ASSERT_EQ(lanes[i].q[k], one.q[k]) << m[i];
+            }
+        }
+    }
 }

@@ -1,0 +1,115 @@
+// The three formant filters: state-variable band-pass filters in
+// trapezoidal form, all fed the same input, whose cutoff and Q glide toward
+// their targets with a 5 ms one-pole smoother. A band-pass output has a gain
+// of Q at its centre frequency; nothing normalises it, which is what gives
+// the vowel its bite.
+//
+// The filters run side by side in the lanes of one SSE register (the fourth
+// lane idles), each lane doing exactly what one scalar filter would.
+#pragma once
+
+#include "lanes.h"
+#include "vowel.h"
+
+namespace yawp {
+
+struct BandOutputs {
+    float band[3];
+};
+
+class FormantBank {
+public:
+    void initialise();
+    void set_sample_rate(float fs, float K);
+    void reset();
+
+    // Samples handled per pass of process(); the engine feeds blocks in
+    // pieces of at most this size.
+    static constexpr uint32_t kChunk = 64;
+
+    // [audio-thread] For each of n samples (n <= kChunk): new targets, the
+    // coefficient glide, one step of each filter and the weighted sum of
+    // the band-pass outputs, written to wet[i]. The same numbers as doing
+    // it all per sample, but staged: the coefficients of a whole chunk
+    // (tangents, reciprocals) do not depend on each other, so the processor
+    // overlaps them; only the glides and the filter memories run serially.
+    // `constant` says that all n targets are the same: when the filters
+    // already sit on them, nothing needs gliding or recomputing.
+    void process(const float* x, const Formants* targets, float* wet, uint32_t n, bool constant);
+
+    void set_targets(const Formants& f) {
+        cutoff_target_ = _mm_setr_ps(f.frequency[0], f.frequency[1], f.frequency[2], kIdleCutoff);
+        q_target_ = _mm_setr_ps(f.q[0], f.q[1], f.q[2], kIdleQ);
+    }
+    // One sample at a time, for tests: the glide and coefficients, then one
+    // step of the filters.
+    void update_coefficients() { update(false); }
+    BandOutputs step(float x);
+
+    // For tests: the smoothed values and coefficients of filter i.
+    float cutoff(int i) const { return lane(cutoff_, i); }
+    float q(int i) const { return lane(q_, i); }
+    float ratio(int i) const { return lane(ratio_, i); }
+    float g(int i) const { return lane(g_, i); }
+
+private:
+    static constexpr float kIdleCutoff = 1000.0f;
+    static constexpr float kIdleQ = 0.5f;
+    static float lane(lanes::F4 v, int i) {
+        alignas(16) float f[4];
+        _mm_store_ps(f, v);
+        return f[i];
+    }
+    lanes::F4 prewarp_target() const;
+    void update(bool forced);
+    bool settled() const;
+    bool glide_all();
+    void compute_coefficients();
+
+    // What one filter step needs.
+    struct StepCoefficients {
+        lanes::F4 cutoff, ratio, g, k_plus_g, d;
+    };
+    StepCoefficients current() const { return {cutoff_, ratio_, g_, k_plus_g_, d_}; }
+    lanes::F4 filter_step(const StepCoefficients& c, float x);
+
+    // Per-sample values of the current chunk.
+    struct Staged {
+        StepCoefficients step;
+        lanes::F4 prewarp, q;
+        bool moved;
+    };
+    Staged staged_[kChunk];
+
+    // Smoothing: the rise coefficient and the snap threshold squared.
+    lanes::F4 glide_ = {};
+    lanes::F4 snap_sq_ = {};
+
+    // Smoothed values.
+    lanes::F4 cutoff_ = {};
+    lanes::F4 q_ = {};
+    lanes::F4 prewarp_ = {};
+
+    // Rate constants.
+    lanes::F4 pi_over_fs_ = {};
+    lanes::F4 prewarp_ceiling_ = {};
+
+    // Coefficients.
+    lanes::F4 ratio_ = {};  // tan(π f / fs) / f
+    lanes::F4 g_ = {};
+    lanes::F4 k_ = {};
+    lanes::F4 k_plus_g_ = {};
+    lanes::F4 d_ = {};
+
+    // Targets.
+    lanes::F4 cutoff_target_ = {};
+    lanes::F4 q_target_ = {};
+
+    // Memories.
+    lanes::F4 last_hp_ = {};
+    lanes::F4 last_lp_ = {};
+    lanes::F4 last_bp_ = {};
+    lanes::F4 previous_cutoff_ = {};
+};
+
+}  // namespace yawp
