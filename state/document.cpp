@@ -153,18 +153,26 @@ int parse_document(ByteView bytes, Document* out) noexcept {
     return 0;
 }
 
-int check_document(const Document& doc, ParameterValues* values) noexcept {
+int check_document(const Document& doc, ParameterValues* values, Refusal* why) noexcept {
+    Refusal ignored;
+    Refusal& r = why ? *why : ignored;
+    auto refuse = [&r](Refusal::Kind kind, uint32_t index) {
+        r = {kind, index};
+        return EINVAL;
+    };
     std::optional<ByteView> id = doc.info.lookup(kIdKey);
-    if (!id || !equal_bytes(*id, kProductId)) return EINVAL;
+    if (!id || !equal_bytes(*id, kProductId)) return refuse(Refusal::kWrongId, 0);
 
     ParameterValues read{};
     for (uint32_t i = 0; i < catalogue::kInputCount; ++i) {
         std::optional<ByteView> value = doc.parameters.lookup(catalogue::state_key(i));
-        if (!value || value->size != kU32Bytes) return EINVAL;
+        if (!value) return refuse(Refusal::kMissingValue, i);
+        if (value->size != kU32Bytes) return refuse(Refusal::kWrongSize, i);
         const uint32_t bits = load_u32le(value->data);
-        if (is_nan_bits(bits)) return EINVAL;
+        if (is_nan_bits(bits)) return refuse(Refusal::kNotANumber, i);
         read[i] = std::bit_cast<float>(bits);
     }
+    r = {};
     *values = read;
     return 0;
 }

@@ -65,7 +65,14 @@ int parse_document(ByteView bytes, Document* out) noexcept;
 // that is not NaN. Other info entries are ignored, so either module loads the
 // other's states. Returns 0 with `values` filled in catalogue order, or
 // EINVAL with `values` untouched.
-int check_document(const Document& doc, ParameterValues* values) noexcept;
+//
+// `why`, when given, says which rule refused the document.
+struct Refusal {
+    enum Kind { kNone, kWrongId, kMissingValue, kWrongSize, kNotANumber };
+    Kind kind = kNone;
+    uint32_t index = 0;  // the parameter, for the last three
+};
+int check_document(const Document& doc, ParameterValues* values, Refusal* why = nullptr) noexcept;
 
 // Supplied by the caller of a restore. `set` gets the stored value as it is
 // and converts and clamps it on the way to its parameter. Any hook may be

@@ -4,6 +4,7 @@
 
 #include "options.h"
 #include "render.h"
+#include "state_file.h"
 #include "usage.h"
 
 namespace {
@@ -14,6 +15,14 @@ constexpr int kFailure = 2;
 int report(const std::string& message) {
     std::fprintf(stderr, "yawp-wah-render: %s\n", message.c_str());
     return kFailure;
+}
+
+// The parameter values of the render: defaults, then the state document,
+// then the --set values, whatever their order on the command line.
+bool settle_values(yawp::render::Options* o, std::string* error) {
+    if (!o->state_in.empty() && !yawp::render::load_state(o->state_in, o->values, error)) return false;
+    for (const auto& [index, value] : o->overrides) o->values[index] = value;
+    return true;
 }
 
 }  // namespace
@@ -30,9 +39,12 @@ int main(int argc, char** argv) {
         case Action::kList:
             print_parameter_list(stdout);
             return 0;
+        case Action::kShowState:
+            return show_state(options.show_state, stdout, &error) ? 0 : report(error);
         case Action::kRender:
             break;
     }
+    if (!settle_values(&options, &error)) return report(error);
     if (!render_file(options, &error)) return report(error);
     return 0;
 }

@@ -61,6 +61,8 @@ private:
     bool set_block(std::string_view text);
     bool set_tempo(std::string_view text);
     bool set_start(std::string_view text);
+    bool set_path(std::string_view name, std::string_view value, std::string* path);
+    bool set_format(std::string_view text);
 
     int argc_;
     const char* const* argv_;
@@ -94,7 +96,7 @@ bool Parser::set_parameter(std::string_view assignment) {
     double v = 0;
     if (!read_real(text, &v))
         return fail("value of " + std::string(key) + " is not a finite number: " + quoted(text));
-    o_->values[*index] = static_cast<float>(catalogue::coerce(*index, v));
+    o_->overrides.emplace_back(*index, static_cast<float>(catalogue::coerce(*index, v)));
     return true;
 }
 
@@ -124,6 +126,18 @@ bool Parser::set_start(std::string_view text) {
     return true;
 }
 
+bool Parser::set_path(std::string_view name, std::string_view value, std::string* path) {
+    if (value.empty()) return fail(std::string(name) + " needs a file name");
+    *path = value;
+    return true;
+}
+
+bool Parser::set_format(std::string_view text) {
+    if (text != "vst3" && text != "lv2") return fail("--state-format must be vst3 or lv2, got " + quoted(text));
+    o_->state_format = text;
+    return true;
+}
+
 bool Parser::option(std::string_view name) {
     std::string_view value;
     if (name == "--help" || name == "-h") o_->action = Action::kHelp;
@@ -134,7 +148,14 @@ bool Parser::option(std::string_view name) {
     else if (name == "--block") return take_value(name, &value) && set_block(value);
     else if (name == "--tempo") return take_value(name, &value) && set_tempo(value);
     else if (name == "--start-qn") return take_value(name, &value) && set_start(value);
-    else if (name == "--meters") {
+    else if (name == "--state") return take_value(name, &value) && set_path(name, value, &o_->state_in);
+    else if (name == "--save-state") return take_value(name, &value) && set_path(name, value, &o_->state_out);
+    else if (name == "--state-format") return take_value(name, &value) && set_format(value);
+    else if (name == "--show-state") {
+        if (!take_value(name, &value) || !set_path(name, value, &o_->show_state)) return false;
+        o_->action = Action::kShowState;
+        return true;
+    } else if (name == "--meters") {
         if (!take_value(name, &value)) return false;
         if (value.empty()) return fail("--meters needs a file name");
         o_->meters = value;

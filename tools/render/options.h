@@ -3,12 +3,14 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/catalogue.h"
 
 namespace yawp::render {
 
-enum class Action { kRender, kList, kHelp };
+enum class Action { kRender, kList, kHelp, kShowState };
 
 inline constexpr uint32_t kMinBlock = 1;
 inline constexpr uint32_t kMaxBlock = 8192;
@@ -24,8 +26,14 @@ struct Options {
     bool float_output = false;
 
     // Plain values for every input parameter, already coerced: the catalogue
-    // defaults with the --set values laid over them.
+    // defaults, then the --state document, then the --set values.
     float values[catalogue::kInputCount] = {};
+    std::vector<std::pair<uint32_t, float>> overrides;  // from --set, coerced
+
+    std::string state_in;    // --state: restored before the --set values
+    std::string state_out;   // --save-state: the final values, saved
+    std::string state_format = "vst3";
+    std::string show_state;  // --show-state
 
     // The pretend host's transport. --play without --tempo plays at the
     // default tempo, and then that tempo is reported as known too: a host

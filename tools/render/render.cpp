@@ -9,6 +9,7 @@
 #include "engine_rack.h"
 #include "pending_file.h"
 #include "sound_file.h"
+#include "state_file.h"
 #include "tools/common/host_time.h"
 
 namespace yawp::render {
@@ -105,6 +106,10 @@ bool Render::run_blocks() {
 
 bool Render::finish() {
     if (!out.close()) return fail(error, "cannot finish '" + o.output + "'");
+    // The state is written before the sound appears, so that a failure
+    // leaves neither behind.
+    const float rate = static_cast<float>(in.info().samplerate);
+    if (!o.state_out.empty() && !save_state(o.state_out, o.state_format, rate, o.values, error)) return false;
     if (meters && (std::fflush(meters.get()) != 0 || std::ferror(meters.get())))
         return fail(error, system_error("cannot write", o.meters));
     meters.reset();

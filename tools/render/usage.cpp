@@ -33,6 +33,16 @@ Options:
   --meters FILE    after each block write one line to FILE: modulated
                    position, LFO phase, LFO output and envelope output,
                    four numbers per channel, channel after channel.
+  --state FILE     start from the parameter values of a saved state document
+                   (from either plug-in, or --save-state); --set values
+                   still override it.
+  --save-state FILE
+                   also write the state document of the values used, as the
+                   plug-in would save it, with the input file's sample rate.
+  --state-format vst3|lv2
+                   which plug-in --save-state writes as (default vst3).
+  --show-state FILE
+                   print a state document's info and its 32 values and exit.
   --list           list the parameters and exit.
   --help           show this text and exit.
 
@@ -40,7 +50,8 @@ Without --tempo and --play the engine gets no host time at all, and a synced
 LFO runs at 120 BPM from its own start.
 
 Exit status: 0 on success; 2 on any problem, which is named in one line on
-standard error, and then neither OUT nor the meters file is written.
+standard error, and then neither OUT nor the meters file (nor the state)
+is written. A state document that is refused stops the render the same way.
 )";
 
 const char* kind_text(uint32_t kind) {
