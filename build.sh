@@ -52,6 +52,7 @@ suite() {
 
 suite linux ctest --preset linux
 suite linux-asan sh -c 'cmake --preset linux-asan >/dev/null && cmake --build --preset linux-asan && ctest --preset linux-asan'
+suite linux-tsan sh -c 'cmake --preset linux-tsan >/dev/null && cmake --build --preset linux-tsan && ctest --preset linux-tsan'
 suite windows xvfb-run -a -s "-screen 0 1280x1024x24" cmake/windows-tests.sh
 suite fuzz bash tests/fuzz/run-fuzzers.sh build/fuzz 20
 

@@ -1,6 +1,7 @@
 # Settings every target of ours shares.
 option(YAWP_BUILD_TESTS "Build the test suites" ON)
 option(YAWP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(YAWP_TSAN "Build with ThreadSanitizer" OFF)
 
 # The shipped binaries must run on any 64-bit PC: plain x86-64, no FMA
 # contraction, so both lanes compute bit-identical samples.
@@ -12,6 +13,10 @@ endif()
 if(YAWP_SANITIZE)
   list(APPEND YAWP_COMMON_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(YAWP_TSAN)
+  list(APPEND YAWP_COMMON_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 
 if(WIN32)

@@ -8,6 +8,8 @@ packages="
   googletest libbenchmark-dev
   libsndfile1-dev sox libsox-fmt-base
   clang libclang-rt-14-dev
+  lv2-dev liblilv-dev lilv-utils sordi
+  juce-modules-source-data
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth
 "
