@@ -240,16 +240,18 @@ void Engine::process_chunk(const float* in, float* out, uint32_t n) {
     // The vowel: unchanged while the pedal and the shapes stand still.
     bool constant = true;
     for (uint32_t i = 0; i < n; ++i) constant = constant && chunk_position_[i] == chunk_position_[0];
-    if (n > 0 && (shapes_changed_ || !constant || chunk_position_[0] != cached_position_)) {
-        vowel_.formants_at(chunk_position_, chunk_formants_, n);
-        cached_position_ = chunk_position_[n - 1];
-        formants_cache_ = chunk_formants_[n - 1];
-        shapes_changed_ = false;
+    if (n == 0) return;
+    if (constant) {
+        if (shapes_changed_ || chunk_position_[0] != cached_position_)
+            vowel_.formants_at(chunk_position_, &formants_cache_, 1);
+        formants_.process(in, &formants_cache_, chunk_wet_, n, true);
     } else {
-        for (uint32_t i = 0; i < n; ++i) chunk_formants_[i] = formants_cache_;
+        vowel_.formants_at(chunk_position_, chunk_formants_, n);
+        formants_cache_ = chunk_formants_[n - 1];
+        formants_.process(in, chunk_formants_, chunk_wet_, n, false);
     }
-
-    formants_.process(in, chunk_formants_, chunk_wet_, n, constant);
+    cached_position_ = chunk_position_[n - 1];
+    shapes_changed_ = false;
 
     // The crossfades on local copies: `out` may alias anything.
     OnePole mix = mix_, bypass = bypass_;
@@ -260,7 +262,7 @@ void Engine::process_chunk(const float* in, float* out, uint32_t n) {
     }
     mix_.state = mix.state;
     bypass_.state = bypass.state;
-    if (n > 0) outputs_ = last_modulation_;
+    outputs_ = last_modulation_;
 }
 
 }  // namespace yawp

@@ -104,9 +104,11 @@ namespace {
 
 // The wet signal: the band-pass outputs weighted by their formant gains.
 float weighted_sum(F4 bands) {
-    alignas(16) float w[4];
-    _mm_store_ps(w, mul(_mm_setr_ps(kFormantGain[0], kFormantGain[1], kFormantGain[2], 0.0f), bands));
-    return 0.0f + w[0] + w[1] + w[2];
+    const F4 w = mul(_mm_setr_ps(kFormantGain[0], kFormantGain[1], kFormantGain[2], 0.0f), bands);
+    const float w0 = _mm_cvtss_f32(w);
+    const float w1 = _mm_cvtss_f32(_mm_shuffle_ps(w, w, _MM_SHUFFLE(1, 1, 1, 1)));
+    const float w2 = _mm_cvtss_f32(_mm_movehl_ps(w, w));
+    return 0.0f + w0 + w1 + w2;
 }
 
 }  // namespace
@@ -130,7 +132,7 @@ void FormantBank::process(const float* x, const Formants* targets, float* wet, u
     // The glides: serial, but short.
     const F4 cutoff_before = cutoff_, prewarp_before = prewarp_, q_before = q_;
     for (uint32_t i = 0; i < n; ++i) {
-        set_targets(targets[i]);
+        set_targets(targets[constant ? 0 : i]);
         Staged& s = staged_[i];
         s.moved = glide_all();
         s.step.cutoff = cutoff_;

@@ -33,8 +33,9 @@ public:
     // it all per sample, but staged: the coefficients of a whole chunk
     // (tangents, reciprocals) do not depend on each other, so the processor
     // overlaps them; only the glides and the filter memories run serially.
-    // `constant` says that all n targets are the same: when the filters
-    // already sit on them, nothing needs gliding or recomputing.
+    // `constant` says that all n samples share targets[0] (and only that
+    // one is read): when the filters already sit on it, nothing needs
+    // gliding or recomputing.
     void process(const float* x, const Formants* targets, float* wet, uint32_t n, bool constant);
 
     void set_targets(const Formants& f) {
