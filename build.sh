@@ -54,6 +54,7 @@ suite linux ctest --preset linux
 suite linux-asan sh -c 'cmake --preset linux-asan >/dev/null && cmake --build --preset linux-asan && ctest --preset linux-asan'
 suite linux-tsan sh -c 'cmake --preset linux-tsan >/dev/null && cmake --build --preset linux-tsan && ctest --preset linux-tsan'
 suite windows xvfb-run -a -s "-screen 0 1280x1024x24" cmake/windows-tests.sh
+suite page sh tests/page/run.sh build/page
 suite fuzz bash tests/fuzz/run-fuzzers.sh build/fuzz 20
 
 echo "=== summary"

@@ -12,7 +12,14 @@ packages="
   juce-modules-source-data
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth
+  chromium
 "
+
+# The editor page's tests need node and npm. Where they came from another
+# source (whose nodejs package conflicts with Debian's npm), leave them be.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+    packages="$packages nodejs npm"
+fi
 
 missing=""
 for p in $packages; do
