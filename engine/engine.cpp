@@ -214,18 +214,21 @@ void Engine::process(const float* in, float* out, uint32_t n, const Transport& t
 
 // [audio-thread] Modulation, one sample: the detector and the LFO move, and
 // the pedal position follows them. Returns the modulated position 0..1.
-float Engine::modulated_position(float x) {
-    envelope_.detect(x);
-    lfo_.advance();
-    const float env_term = envelope_.term();
-    const Lfo::Sample lfo = lfo_.output();
+// Works on the caller's copies of the follower and the LFO, which then stay
+// in registers across the chunk.
+static float modulated_position(float x, float position, EnvelopeFollower* envelope, Lfo* lfo,
+                                EngineOutputs* outputs) {
+    envelope->detect(x);
+    lfo->advance();
+    const float env_term = envelope->term();
+    const Lfo::Sample l = lfo->output();
 
     // max then min, so that a NaN sum lands on the heel.
-    float m = position_ + env_term + lfo.term;
+    float m = position + env_term + l.term;
     m = m > 0.0f ? m : 0.0f;
     m = m < 1.0f ? m : 1.0f;
 
-    last_modulation_ = {m * 100.0f, lfo.phase, lfo.term, env_term};
+    *outputs = {m * 100.0f, l.phase, l.term, env_term};
     return m;
 }
 
@@ -235,7 +238,12 @@ float Engine::modulated_position(float x) {
 // is written only after its input is read for the last time, so in-place
 // buffers work.
 void Engine::process_chunk(const float* in, float* out, uint32_t n) {
-    for (uint32_t i = 0; i < n; ++i) chunk_position_[i] = modulated_position(in[i]);
+    EnvelopeFollower envelope = envelope_;
+    Lfo lfo = lfo_;
+    EngineOutputs last{};
+    for (uint32_t i = 0; i < n; ++i) chunk_position_[i] = modulated_position(in[i], position_, &envelope, &lfo, &last);
+    envelope_ = envelope;
+    lfo_ = lfo;
 
     // The vowel: unchanged while the pedal and the shapes stand still.
     bool constant = true;
@@ -262,7 +270,7 @@ void Engine::process_chunk(const float* in, float* out, uint32_t n) {
     }
     mix_.state = mix.state;
     bypass_.state = bypass.state;
-    outputs_ = last_modulation_;
+    outputs_ = last;
 }
 
 }  // namespace yawp

@@ -63,7 +63,6 @@ private:
     void recompute_lfo_frequency();
     void resync_lfo();
     void process_chunk(const float* in, float* out, uint32_t n);
-    float modulated_position(float x);
 
     float fs_ = 48000;
     float K_ = 48000 * 0.15915494f;
@@ -90,7 +89,6 @@ private:
     OnePole bypass_;
     TransportState transport_{};
     EngineOutputs outputs_{};
-    EngineOutputs last_modulation_{};
 };
 
 }  // namespace yawp

@@ -18,7 +18,7 @@ constexpr float kPrewarpSetting = 1000.0f;
 
 // One smoothing step; snaps onto the target once within the threshold
 // (limit = threshold² × target² for relative, threshold² for absolute).
-F4 glide(F4 value, F4 target, F4 c, F4 limit) {
+F4 glide_one(F4 value, F4 target, F4 c, F4 limit) {
     value = add(target, mul(c, sub(value, target)));
     const F4 e = sub(value, target);
     return select(_mm_cmple_ps(mul(e, e), limit), target, value);
@@ -38,12 +38,9 @@ void FormantBank::set_sample_rate(float fs, float K) {
 }
 
 void FormantBank::reset() {
-    cutoff_ = cutoff_target_;
-    q_ = q_target_;
-    prewarp_ = prewarp_target();
+    smoothed_ = {cutoff_target_, prewarp_target(), q_target_};
     update(true);
-    last_hp_ = last_lp_ = last_bp_ = _mm_setzero_ps();
-    previous_cutoff_ = cutoff_target_;
+    memories_ = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), cutoff_target_};
 }
 
 F4 FormantBank::prewarp_target() const {
@@ -56,47 +53,49 @@ F4 FormantBank::prewarp_target() const {
 // already sit on their targets the glide returns them unchanged and the
 // coefficients come out the same, so this equals updating only what moved.
 void FormantBank::update(bool forced) {
-    if (glide_all() || forced) compute_coefficients();
+    if (glide(&smoothed_) || forced) compute_coefficients();
 }
 
-bool FormantBank::settled() const {
-    const F4 moving = _mm_or_ps(_mm_or_ps(_mm_cmpneq_ps(cutoff_, cutoff_target_), _mm_cmpneq_ps(prewarp_, prewarp_target())),
-                                _mm_cmpneq_ps(q_, q_target_));
+bool FormantBank::settled(const Smoothed& s) const {
+    const F4 moving = _mm_or_ps(_mm_or_ps(_mm_cmpneq_ps(s.cutoff, cutoff_target_), _mm_cmpneq_ps(s.prewarp, prewarp_target())),
+                                _mm_cmpneq_ps(s.q, q_target_));
     return _mm_movemask_ps(moving) == 0;
 }
 
 // The smoothed values take one step toward their targets; false when all
 // of them already sit there (the coefficients then stay as they are).
-bool FormantBank::glide_all() {
-    if (settled()) return false;
+bool FormantBank::glide(Smoothed* s) const {
+    if (settled(*s)) return false;
     const F4 pt = prewarp_target();
-    cutoff_ = glide(cutoff_, cutoff_target_, glide_, mul(snap_sq_, mul(cutoff_target_, cutoff_target_)));
-    prewarp_ = glide(prewarp_, pt, glide_, mul(snap_sq_, mul(pt, pt)));
-    q_ = glide(q_, q_target_, glide_, snap_sq_);
+    s->cutoff = glide_one(s->cutoff, cutoff_target_, glide_, mul(snap_sq_, mul(cutoff_target_, cutoff_target_)));
+    s->prewarp = glide_one(s->prewarp, pt, glide_, mul(snap_sq_, mul(pt, pt)));
+    s->q = glide_one(s->q, q_target_, glide_, snap_sq_);
     return true;
 }
 
 void FormantBank::compute_coefficients() {
-    const F4 f = min(prewarp_, prewarp_ceiling_);
+    const F4 f = min(smoothed_.prewarp, prewarp_ceiling_);
     ratio_ = mul(tan_prewarp(pi_over_fs_, f), reciprocal(f));
-    g_ = mul(cutoff_, ratio_);
-    k_ = reciprocal(q_);
+    g_ = mul(smoothed_.cutoff, ratio_);
+    k_ = reciprocal(smoothed_.q);
     k_plus_g_ = add(k_, g_);
     d_ = reciprocal(add(splat(1.0f), mul(g_, k_plus_g_)));
 }
 
 // [audio-thread] One step of the three filters; returns their band-pass
-// outputs.
-inline F4 FormantBank::filter_step(const StepCoefficients& c, float x) {
-    const F4 kk = mul(c.ratio, previous_cutoff_);
-    const F4 lp1 = add(last_lp_, mul(kk, last_bp_));
-    const F4 bp1 = add(last_bp_, mul(kk, last_hp_));
+// outputs. Works on the caller's copy of the memories, which stays in
+// registers across a loop (a store through a float pointer could otherwise
+// alias them).
+inline F4 FormantBank::filter_step(Memories* m, const StepCoefficients& c, float x) {
+    const F4 kk = mul(c.ratio, m->previous_cutoff);
+    const F4 lp1 = add(m->lp, mul(kk, m->bp));
+    const F4 bp1 = add(m->bp, mul(kk, m->hp));
     const F4 hp = mul(sub(sub(splat(x), mul(c.k_plus_g, bp1)), lp1), c.d);
     const F4 bp = add(bp1, mul(c.g, hp));
-    last_lp_ = add(lp1, mul(c.g, bp));
-    last_hp_ = hp;
-    last_bp_ = bp;
-    previous_cutoff_ = c.cutoff;
+    m->lp = add(lp1, mul(c.g, bp));
+    m->hp = hp;
+    m->bp = bp;
+    m->previous_cutoff = c.cutoff;
     return bp;
 }
 
@@ -114,8 +113,9 @@ float weighted_sum(F4 bands) {
 }  // namespace
 
 BandOutputs FormantBank::step(float x) {
+    const StepCoefficients c = current();
     alignas(16) float b[4];
-    _mm_store_ps(b, filter_step(current(), x));
+    _mm_store_ps(b, filter_step(&memories_, c, x));
     return {{b[0], b[1], b[2]}};
 }
 
@@ -123,39 +123,38 @@ BandOutputs FormantBank::step(float x) {
 void FormantBank::process(const float* x, const Formants* targets, float* wet, uint32_t n, bool constant) {
     if (n == 0) return;
     set_targets(targets[0]);
-    if (constant && settled()) {
+    Memories m = memories_;
+    if (constant && settled(smoothed_)) {
         const StepCoefficients c = current();
-        for (uint32_t i = 0; i < n; ++i) wet[i] = weighted_sum(filter_step(c, x[i]));
+        for (uint32_t i = 0; i < n; ++i) wet[i] = weighted_sum(filter_step(&m, c, x[i]));
+        memories_ = m;
         return;
     }
 
     // The glides: serial, but short.
-    const F4 cutoff_before = cutoff_, prewarp_before = prewarp_, q_before = q_;
+    Smoothed s = smoothed_;
     for (uint32_t i = 0; i < n; ++i) {
-        set_targets(targets[constant ? 0 : i]);
-        Staged& s = staged_[i];
-        s.moved = glide_all();
-        s.step.cutoff = cutoff_;
-        s.prewarp = prewarp_;
-        s.q = q_;
+        if (!constant) set_targets(targets[i]);
+        staged_[i].moved = glide(&s);
+        staged_[i].smoothed = s;
     }
     // The coefficients: independent from sample to sample. A sample whose
     // values did not move keeps the coefficients before it.
-    cutoff_ = cutoff_before;
-    prewarp_ = prewarp_before;
-    q_ = q_before;
     for (uint32_t i = 0; i < n; ++i) {
-        Staged& s = staged_[i];
-        if (s.moved) {
-            cutoff_ = s.step.cutoff;
-            prewarp_ = s.prewarp;
-            q_ = s.q;
+        Staged& st = staged_[i];
+        if (st.moved) {
+            smoothed_ = st.smoothed;
             compute_coefficients();
         }
-        s.step = current();
+        st.step = current();
     }
+    smoothed_ = s;
     // The filters themselves.
-    for (uint32_t i = 0; i < n; ++i) wet[i] = weighted_sum(filter_step(staged_[i].step, x[i]));
+    for (uint32_t i = 0; i < n; ++i) {
+        const StepCoefficients& c = staged_[i].step;
+        wet[i] = weighted_sum(filter_step(&m, c, x[i]));
+    }
+    memories_ = m;
 }
 
 }  // namespace yawp

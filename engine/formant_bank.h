@@ -48,8 +48,8 @@ public:
     BandOutputs step(float x);
 
     // For tests: the smoothed values and coefficients of filter i.
-    float cutoff(int i) const { return lane(cutoff_, i); }
-    float q(int i) const { return lane(q_, i); }
+    float cutoff(int i) const { return lane(smoothed_.cutoff, i); }
+    float q(int i) const { return lane(smoothed_.q, i); }
     float ratio(int i) const { return lane(ratio_, i); }
     float g(int i) const { return lane(g_, i); }
 
@@ -61,23 +61,31 @@ private:
         _mm_store_ps(f, v);
         return f[i];
     }
-    lanes::F4 prewarp_target() const;
-    void update(bool forced);
-    bool settled() const;
-    bool glide_all();
-    void compute_coefficients();
-
+    // The values that glide toward the targets.
+    struct Smoothed {
+        lanes::F4 cutoff, prewarp, q;
+    };
     // What one filter step needs.
     struct StepCoefficients {
         lanes::F4 cutoff, ratio, g, k_plus_g, d;
     };
-    StepCoefficients current() const { return {cutoff_, ratio_, g_, k_plus_g_, d_}; }
-    lanes::F4 filter_step(const StepCoefficients& c, float x);
+    // The filters' memories: last outputs and the previous smoothed cutoff.
+    struct Memories {
+        lanes::F4 hp, lp, bp, previous_cutoff;
+    };
+
+    lanes::F4 prewarp_target() const;
+    void update(bool forced);
+    bool settled(const Smoothed& s) const;
+    bool glide(Smoothed* s) const;
+    void compute_coefficients();
+    StepCoefficients current() const { return {smoothed_.cutoff, ratio_, g_, k_plus_g_, d_}; }
+    static lanes::F4 filter_step(Memories* m, const StepCoefficients& c, float x);
 
     // Per-sample values of the current chunk.
     struct Staged {
         StepCoefficients step;
-        lanes::F4 prewarp, q;
+        Smoothed smoothed;
         bool moved;
     };
     Staged staged_[kChunk];
@@ -86,10 +94,7 @@ private:
     lanes::F4 glide_ = {};
     lanes::F4 snap_sq_ = {};
 
-    // Smoothed values.
-    lanes::F4 cutoff_ = {};
-    lanes::F4 q_ = {};
-    lanes::F4 prewarp_ = {};
+    Smoothed smoothed_ = {};
 
     // Rate constants.
     lanes::F4 pi_over_fs_ = {};
@@ -106,11 +111,7 @@ private:
     lanes::F4 cutoff_target_ = {};
     lanes::F4 q_target_ = {};
 
-    // Memories.
-    lanes::F4 last_hp_ = {};
-    lanes::F4 last_lp_ = {};
-    lanes::F4 last_bp_ = {};
-    lanes::F4 previous_cutoff_ = {};
+    Memories memories_ = {};
 };
 
 }  // namespace yawp
