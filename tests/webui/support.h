@@ -1,0 +1,110 @@
+// Shared by the web view host's tests: the test double's controls, a
+// recording wrapper, message pumping and checks for leftovers.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/webui/loader_double.h"
+#include "webui/host_record.h"
+
+namespace webui_test {
+
+// The double's controls. The tests keep the double loaded for the whole run,
+// so that its records outlive each host.
+struct Double {
+    WV2DoubleReset reset;
+    WV2DoubleFail fail;
+    WV2DoubleLiveObjects live_objects;
+    WV2DoubleStrayCalls stray_calls;
+    WV2DoublePostPageMessage post_page_message;
+    WV2DoubleNavigate navigate;
+    WV2DoubleRequestWindow request_window;
+    WV2DoubleGetState get_state;
+    WV2DoubleSent sent;
+    WV2DoubleLog log;
+
+    WV2DoubleState state(HWND window) const;
+    std::vector<std::wstring> sent_texts(HWND window) const;
+    std::wstring log_text(HWND window) const;
+};
+const Double& the_double();
+
+std::wstring program_folder();
+std::string program_folder_narrow();
+
+struct Edit {
+    char kind;  // 'b', 's' or 'e'
+    DWORD thread;
+    uint32_t index;
+    float value;
+};
+
+// The plug-in's side of a host: its callbacks record, and what reached it.
+class Wrapper {
+public:
+    Wrapper();
+    Wrapper(const Wrapper&) = delete;
+    Wrapper& operator=(const Wrapper&) = delete;
+
+    WV2HostCallbacks callbacks{};
+    std::string loader_folder;
+    std::string resources_folder;
+    // Runs inside each edit callback, after it was recorded.
+    std::function<void(char kind, uint32_t index, float value)> on_edit;
+
+    std::vector<Edit> edits() const;
+    size_t edit_count() const;
+
+private:
+    void record(char kind, uint32_t index, float value);
+
+    mutable std::mutex mutex_;
+    std::vector<Edit> edits_;
+};
+
+// The "m" text handler the tests give their hosts; it calls this hook.
+extern std::function<void(WV2Host* host, const char* text)> g_text_hook;
+void text_handler(WV2Host* host, const char* text);
+inline const WV2MessageHandler kTextHandler = text_handler;
+
+// Serves this thread's messages until done() holds; false on time-out.
+bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 30000);
+void pump_for(DWORD ms);
+
+// What the host leaves behind: names in the temporary folder that start
+// with "vin", window classes, windows of this thread, handles.
+std::set<std::wstring> reserved_names();
+bool class_exists(const std::wstring& name);
+std::wstring relay_class_of(const std::wstring& browser_class);
+int thread_window_count();
+DWORD handle_count();
+
+// A visible top-level window of this thread, to embed hosts in.
+HWND make_parent_window(int width = 900, int height = 800);
+
+uint32_t bits_of(float value);
+// "s %08x %08x", as the host writes value messages.
+std::wstring value_message(uint32_t index, float value);
+// A page gesture as the page writes it: kind, space, index and bits in hex.
+std::wstring gesture(char kind, uint32_t index, float value);
+
+// Every test starts with a clean double and ends with nothing left alive.
+class WebuiTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    const Double& browser = the_double();
+    std::set<std::wstring> names_before_;
+};
+
+}  // namespace webui_test
