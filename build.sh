@@ -1,8 +1,13 @@
 #!/bin/sh
 # Builds both lanes and then runs the demo or every test suite.
 #
-#   ./build.sh demo   install what is missing, build, render dist/demo/
+#   ./build.sh demo   install what is missing, build, render dist/demo/ and
+#                     gather the release bundles into dist/
 #   ./build.sh test   install what is missing, build, run every suite
+#
+# YAWP_WEBVIEW2_LOADER=/path/to/WebView2Loader.dll in the environment hands
+# Microsoft's WebView2 loader to the Windows lane, which copies it into its
+# bundles (the Windows editors cannot open without it).
 set -eu
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -18,12 +23,18 @@ esac
 sh cmake/setup.sh
 
 build_lane() {
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1"
+    lane=$1
+    shift
+    cmake --preset "$lane" "$@" >/dev/null
+    cmake --build --preset "$lane"
 }
 
 build_lane linux
-build_lane windows
+if [ -n "${YAWP_WEBVIEW2_LOADER:-}" ]; then
+    build_lane windows -DYAWP_WEBVIEW2_LOADER="$YAWP_WEBVIEW2_LOADER"
+else
+    build_lane windows
+fi
 
 if [ "$what" = demo ]; then
     rm -rf dist/demo
@@ -31,6 +42,7 @@ if [ "$what" = demo ]; then
     build/linux/tools/demo/yawp-wah-demo dist/demo
     sh tools/demo/make-spectrograms.sh dist/demo
     echo "demo: WAV files and spectrograms in $root/dist/demo"
+    sh cmake/package.sh dist build/linux build/windows
     exit 0
 fi
 

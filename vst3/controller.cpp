@@ -1,9 +1,14 @@
 #include "vst3/controller.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "state/document.h"
 #include "vst3/stream_io.h"
+#ifdef _WIN32
+#include "vst3/view.h"
+#endif
 
 namespace yawp::vst3 {
 
@@ -17,6 +22,22 @@ namespace {
 constexpr double kInitialOutputs[cat::kOutputCount] = {50, 0, 0, 0};
 
 std::optional<uint32_t> index_of(ParamID id) { return cat::index_of_vst3_id(id); }
+
+#ifdef _WIN32
+View* new_view(Controller* controller) { return View::create(controller); }
+IPlugView* face_of(View* view) { return view; }
+void show_in(View* view, uint32_t index, double value) { view->show(index, static_cast<float>(value)); }
+// The controller never took a reference of its own on a view: the one a
+// view is created with belongs to the host, which releases it later.
+void let_go(View* view) { view->forget_controller(); }
+#else
+// The editor is a WebView2 page, so there is none outside Windows: hosts
+// show their generic parameter editor instead.
+View* new_view(Controller*) { return nullptr; }
+IPlugView* face_of(View*) { return nullptr; }
+void show_in(View*, uint32_t, double) {}
+void let_go(View*) {}
+#endif
 
 }  // namespace
 
@@ -45,6 +66,12 @@ tresult PLUGIN_API Controller::queryInterface(const TUID iid, void** obj) {
 uint32 PLUGIN_API Controller::release() {
     const uint32 left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left != 0) return left;
+    // Hosts normally release their views first. One the host still holds
+    // only loses its controller: dropping the host's reference here would
+    // leave the host holding a freed view.
+    for (size_t i = 0; i < view_slots_; ++i)
+        if (views_[i] != nullptr) let_go(views_[i]);
+    std::free(views_);
     if (handler_ != nullptr) handler_->release();
     delete this;
     return 0;
@@ -147,11 +174,35 @@ tresult PLUGIN_API Controller::setComponentHandler(IComponentHandler* handler) {
     return kResultOk;
 }
 
-// The editor has no view yet: hosts get the generic parameter editor.
-IPlugView* PLUGIN_API Controller::createView(FIDString) { return nullptr; }
+IPlugView* PLUGIN_API Controller::createView(FIDString name) {
+    if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
+    View* view = new_view(this);
+    if (view == nullptr) return nullptr;
+    size_t slot = 0;
+    while (slot < view_slots_ && views_[slot] != nullptr) ++slot;
+    if (slot == view_slots_) {
+        auto* grown = static_cast<View**>(std::realloc(views_, (view_slots_ + 1) * sizeof(View*)));
+        if (grown == nullptr) {
+            let_go(view);
+            return nullptr;
+        }
+        views_ = grown;
+        ++view_slots_;
+    }
+    views_[slot] = view;
+    return face_of(view);
+}
 
-// Where a value reaches the open editor views; there are none yet.
-void Controller::show(uint32_t) const {}
+void Controller::forget_view(View* view) {
+    for (size_t i = 0; i < view_slots_; ++i)
+        if (views_[i] == view) views_[i] = nullptr;
+}
+
+// Where a value reaches every open editor.
+void Controller::show(uint32_t index) const {
+    for (size_t i = 0; i < view_slots_; ++i)
+        if (views_[i] != nullptr) show_in(views_[i], index, values_[index]);
+}
 
 void Controller::edit(uint32_t index, float plain, EditStep step) {
     if (index >= cat::kCount) return;

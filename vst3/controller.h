@@ -3,11 +3,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "vst3/sdk.h"
 
 namespace yawp::vst3 {
+
+class View;
 
 class Controller final : public Steinberg::Vst::IEditController,
                          public Steinberg::Vst::IMidiMapping,
@@ -70,6 +73,9 @@ public:
     // [main-thread] The plain value of a catalogue index 0 to 35; 0 for others.
     double value(uint32_t index) const { return index < catalogue::kCount ? values_[index] : 0.0; }
 
+    // [main-thread] A view is closing for good: its slot becomes free.
+    void forget_view(View* view);
+
 private:
     enum class EditStep { kBegin, kPerform, kEnd };
 
@@ -84,6 +90,10 @@ private:
     Steinberg::FUnknown* context_ = nullptr;  // null: not initialized
     double values_[catalogue::kCount] = {};
     Steinberg::Vst::IComponentHandler* handler_ = nullptr;  // holds one reference
+    // The views createView made, each until it closes; a closed view
+    // leaves a null slot for the next one.
+    View** views_ = nullptr;  // malloc'ed
+    size_t view_slots_ = 0;
 };
 
 }  // namespace yawp::vst3

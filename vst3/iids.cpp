@@ -9,6 +9,7 @@ DEF_CLASS_IID(IPluginBase)
 DEF_CLASS_IID(IPluginFactory)
 DEF_CLASS_IID(IPluginFactory2)
 DEF_CLASS_IID(IPluginFactory3)
+DEF_CLASS_IID(IPlugView)
 
 namespace Vst {
 DEF_CLASS_IID(IAudioProcessor)

@@ -36,7 +36,7 @@ bool port_has_property(uint32_t port, const char* property_uri) {
 
 class LilvHost : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(plugin(), nullptr) << "no plug-in <" YAWP_LV2_URI "> on " YAWP_LV2_PATH; }
+    void SetUp() override { ASSERT_NE(plugin(), nullptr) << "no plug-in <" YAWP_LV2_URI "> on " << lv2_path(); }
 };
 
 // ---- discovery and description
@@ -44,7 +44,7 @@ protected:
 TEST_F(LilvHost, FindsThePluginInTheBuiltBundle) {
     EXPECT_TRUE(lilv_plugin_verify(plugin()));
     const std::string bundle = lilv_node_as_uri(lilv_plugin_get_bundle_uri(plugin()));
-    EXPECT_EQ(bundle, "file://" YAWP_LV2_PATH "/yawp-wah.lv2/");
+    EXPECT_EQ(bundle, "file://" + lv2_path() + "/yawp-wah.lv2/");
     const std::string library = lilv_node_as_uri(lilv_plugin_get_library_uri(plugin()));
     EXPECT_EQ(library, bundle + "tallow-yawp-wah.so");
 

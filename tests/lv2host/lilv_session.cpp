@@ -6,11 +6,19 @@
 
 namespace yawp::lv2host {
 
+const std::string& lv2_path() {
+    static const std::string path = [] {
+        const char* chosen = std::getenv("YAWP_LV2_TEST_PATH");
+        return std::string(chosen != nullptr && chosen[0] != '\0' ? chosen : YAWP_LV2_PATH);
+    }();
+    return path;
+}
+
 // Discovery the way a host does it: LV2_PATH names the folders that hold
 // bundles, then everything on it is loaded. The system folder adds the LV2
 // specifications, as on any desktop.
 Session::Session() {
-    const std::string path = std::string(YAWP_LV2_PATH) + ":/usr/lib/lv2";
+    const std::string path = lv2_path() + ":/usr/lib/lv2";
     setenv("LV2_PATH", path.c_str(), 1);
     world = lilv_world_new();
     lilv_world_load_all(world);

@@ -12,6 +12,11 @@
 
 namespace yawp::lv2host {
 
+// The folder that holds the bundle under test: the built one, or the one
+// named by YAWP_LV2_TEST_PATH (the release check points it at a packaged
+// copy).
+const std::string& lv2_path();
+
 // The world every test shares, loaded once. `plugin` is null when the
 // bundle was not found.
 struct Session {

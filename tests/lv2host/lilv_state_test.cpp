@@ -119,7 +119,7 @@ void replace(state::Map* map, const char* key, state::ByteView value) {
 
 class LilvStateTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(session().plugin, nullptr) << "no plug-in on " YAWP_LV2_PATH; }
+    void SetUp() override { ASSERT_NE(session().plugin, nullptr) << "no plug-in on " << lv2_path(); }
 };
 
 // ---- saving

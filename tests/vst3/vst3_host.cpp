@@ -1,5 +1,6 @@
 #include "vst3_host.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -49,7 +50,12 @@ void* LoadedModule::symbol(const char* name) const {
 
 #else
 
-std::string module_path() { return YAWP_VST3_MODULE; }
+// The release check points YAWP_VST3_TEST_MODULE at a packaged bundle's
+// module; the built one otherwise.
+std::string module_path() {
+    const char* chosen = std::getenv("YAWP_VST3_TEST_MODULE");
+    return chosen != nullptr && chosen[0] != '\0' ? chosen : YAWP_VST3_MODULE;
+}
 
 LoadedModule::LoadedModule(const std::string& path) {
     handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

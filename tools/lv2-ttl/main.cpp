@@ -2,8 +2,13 @@
 // parameter catalogue, so that the ports a host sees can never disagree
 // with the code.
 //
-//   yawp-wah-lv2-ttl OUTDIR BINARY_NAME
+//   yawp-wah-lv2-ttl [--windows-ui] OUTDIR BINARY_NAME
+//
+// --windows-ui also declares the UI that the Windows module carries: the
+// web page editor in a Win32 window, fed by notifications of every control
+// port.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "engine/catalogue.h"
@@ -28,11 +33,20 @@ const char* const kPrefixes =
     "@prefix rdfs:   <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state:  <http://lv2plug.in/ns/ext/state#> .\n"
     "@prefix time:   <http://lv2plug.in/ns/ext/time#> .\n"
+    "@prefix ui:     <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
     "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n";
 
-// The meters' symbols; the inputs use their state keys.
+// The meters' symbols; the inputs use their state keys, except bypass,
+// whose port is the host's on/off switch.
 constexpr const char* kOutputSymbols[cat::kOutputCount] = {"mod_position", "lfo_phase", "lfo_output", "env_output"};
+constexpr const char* kEnableSymbol = "enabled";
+
+const char* port_symbol(uint32_t index) {
+    if (index == cat::kBypass) return kEnableSymbol;
+    if (index >= cat::kInputCount) return kOutputSymbols[index - cat::kInputCount];
+    return cat::state_key(index);
+}
 
 // A decimal literal (Turtle reads "50" as an integer, "50.0" as a decimal).
 std::string number(double v) {
@@ -77,13 +91,13 @@ void write_control(FILE* f, uint32_t index) {
     std::fprintf(f, "    [\n        a lv2:InputPort , lv2:ControlPort ;\n        lv2:index %u ;\n", port);
     if (index == cat::kBypass) {
         // Hosts show this as the plug-in's on/off switch: 1 is active.
-        std::fprintf(f, "        lv2:symbol \"enabled\" ;\n        lv2:name \"Enabled\" ;\n");
+        std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"Enabled\" ;\n", kEnableSymbol);
         std::fprintf(f, "        lv2:designation lv2:enabled ;\n        lv2:portProperty lv2:toggled ;\n");
         write_range(f, 0, 1, e->def >= 0.5 ? 0 : 1);
         std::fprintf(f, "\n    ]");
         return;
     }
-    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", cat::state_key(index),
+    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", port_symbol(index),
                  title(index).c_str());
     write_range(f, e->minimum, e->maximum, e->def);
     if (e->kind & cat::kKindToggle) {
@@ -103,14 +117,35 @@ void write_control(FILE* f, uint32_t index) {
 void write_output(FILE* f, uint32_t index) {
     const cat::RangeEntry* e = cat::entry(index);
     std::fprintf(f, "    [\n        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:index %u ;\n", port_of_output(index));
-    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", kOutputSymbols[index - cat::kInputCount],
+    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", port_symbol(index),
                  title(index).c_str());
     write_range(f, e->minimum, e->maximum, e->def);
     if (const char* u = unit_uri(index)) std::fprintf(f, " ;\n        units:unit %s", u);
     std::fprintf(f, "\n    ]");
 }
 
-void write_description(FILE* f) {
+struct Options {
+    bool windows_ui = false;
+    const char* binary = nullptr;
+};
+
+// The UI hears of every control port, inputs and meters alike, as floats.
+void write_ui(FILE* f) {
+    std::fprintf(f,
+                 "\n<%s>\n"
+                 "    a ui:WindowsUI ;\n"
+                 "    lv2:optionalFeature ui:parent , ui:touch , ui:idleInterface ;\n"
+                 "    lv2:extensionData ui:idleInterface ;\n"
+                 "    ui:portNotification\n",
+                 YAWP_LV2_UI_URI);
+    for (uint32_t i = 0; i < cat::kCount; ++i)
+        std::fprintf(f,
+                     "    [\n        ui:plugin <%s> ;\n        lv2:symbol \"%s\" ;\n"
+                     "        ui:protocol ui:floatProtocol\n    ]%s\n",
+                     YAWP_LV2_URI, port_symbol(i), i + 1 < cat::kCount ? " ," : " .");
+}
+
+void write_description(FILE* f, const Options& options) {
     std::fprintf(f, "%s\n", kPrefixes);
     std::fprintf(f,
                  "<%s>\n"
@@ -124,10 +159,11 @@ void write_description(FILE* f) {
                  "    lv2:microVersion 0 ;\n"
                  "    lv2:requiredFeature urid:map ;\n"
                  "    lv2:optionalFeature lv2:hardRTCapable , log:log ;\n"
-                 "    lv2:extensionData state:interface ;\n"
-                 "    lv2:port\n",
+                 "    lv2:extensionData state:interface ;\n",
                  YAWP_LV2_URI);
+    if (options.windows_ui) std::fprintf(f, "    ui:ui <%s> ;\n", YAWP_LV2_UI_URI);
     std::fprintf(f,
+                 "    lv2:port\n"
                  "    [\n        a lv2:InputPort , lv2:AudioPort ;\n        lv2:index %u ;\n"
                  "        lv2:symbol \"in\" ;\n        lv2:name \"In\"\n    ] , [\n"
                  "        a lv2:OutputPort , lv2:AudioPort ;\n        lv2:index %u ;\n"
@@ -146,35 +182,48 @@ void write_description(FILE* f) {
         write_output(f, i);
         std::fprintf(f, i + 1 < cat::kCount ? " ,\n" : " .\n");
     }
+    if (options.windows_ui) write_ui(f);
 }
 
-void write_manifest(FILE* f, const char* binary) {
+// The plug-in and its UI share one binary.
+void write_manifest(FILE* f, const Options& options) {
     std::fprintf(f,
                  "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
-                 "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
-                 "<%s>\n    a lv2:Plugin ;\n    lv2:binary <%s> ;\n    rdfs:seeAlso <%s> .\n",
-                 YAWP_LV2_URI, binary, kDescriptionFile);
+                 "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n");
+    if (options.windows_ui) std::fprintf(f, "@prefix ui:   <http://lv2plug.in/ns/extensions/ui#> .\n");
+    std::fprintf(f, "\n<%s>\n    a lv2:Plugin ;\n    lv2:binary <%s> ;\n    rdfs:seeAlso <%s> .\n", YAWP_LV2_URI,
+                 options.binary, kDescriptionFile);
+    if (options.windows_ui)
+        std::fprintf(f, "\n<%s>\n    a ui:WindowsUI ;\n    ui:binary <%s> ;\n    rdfs:seeAlso <%s> .\n",
+                     YAWP_LV2_UI_URI, options.binary, kDescriptionFile);
 }
 
-bool write_file(const std::string& path, void (*body)(FILE*, const char*), const char* arg) {
+bool write_file(const std::string& path, void (*body)(FILE*, const Options&), const Options& options) {
     FILE* f = std::fopen(path.c_str(), "w");
     if (f == nullptr) {
         std::fprintf(stderr, "yawp-wah-lv2-ttl: cannot write %s\n", path.c_str());
         return false;
     }
-    body(f, arg);
+    body(f, options);
     return std::fclose(f) == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: yawp-wah-lv2-ttl OUTDIR BINARY_NAME\n");
+    Options options;
+    int first = 1;
+    if (argc > 1 && std::strcmp(argv[1], "--windows-ui") == 0) {
+        options.windows_ui = true;
+        first = 2;
+    }
+    if (argc - first != 2) {
+        std::fprintf(stderr, "usage: yawp-wah-lv2-ttl [--windows-ui] OUTDIR BINARY_NAME\n");
         return 2;
     }
-    const std::string dir = argv[1];
-    const bool ok = write_file(dir + "/manifest.ttl", write_manifest, argv[2]) &&
-                    write_file(dir + "/" + kDescriptionFile, [](FILE* f, const char*) { write_description(f); }, nullptr);
+    const std::string dir = argv[first];
+    options.binary = argv[first + 1];
+    const bool ok = write_file(dir + "/manifest.ttl", write_manifest, options) &&
+                    write_file(dir + "/" + kDescriptionFile, write_description, options);
     return ok ? 0 : 1;
 }

@@ -1,0 +1,173 @@
+// The LV2 UI: the editor's page in a web view host. Like every LV2 UI it
+// shares nothing with the plug-in instance; it writes control ports through
+// the host and hears of port values through port_event. Windows only, since
+// the browser is Microsoft's WebView2.
+#include <cstdlib>
+#include <cstring>
+
+#include <lv2/core/lv2.h>
+#include <lv2/ui/ui.h>
+
+#include "lv2/ports.h"
+#include "lv2/uris.h"
+#include "news/crier.h"
+#include "webui/host.h"
+
+namespace yawp::lv2 {
+namespace {
+
+using catalogue::kCount;
+using catalogue::kInputCount;
+
+constexpr int kWidth = 700;
+constexpr int kHeight = 677;
+constexpr uint32_t kFloatProtocol = 0;
+constexpr WV2MessageHandler kNewsHandler = crier_handle_message;
+
+struct Ui {
+    WV2Host* host;
+    char* bundle_path;  // malloc'ed: the loader and the page are both found here
+    LV2UI_Write_Function write;
+    LV2UI_Controller controller;
+    bool touch_available;
+    LV2UI_Touch touch;
+};
+
+char* copy_of(const char* text) {
+    const size_t size = std::strlen(text) + 1;
+    auto* copy = static_cast<char*>(std::malloc(size));
+    if (copy != nullptr) std::memcpy(copy, text, size);
+    return copy;
+}
+
+void free_ui(Ui* ui) {
+    std::free(ui->bundle_path);
+    std::free(ui);
+}
+
+// Both folders are the bundle itself: WebView2Loader.dll and index.html lie
+// beside the module.
+const char* bundle_folder(void* ui) { return static_cast<Ui*>(ui)->bundle_path; }
+
+// [main-thread] A float control value, the only protocol the UI writes.
+void write_port(Ui* ui, uint32_t port, float value) {
+    ui->write(ui->controller, port, sizeof value, kFloatProtocol, &value);
+}
+
+void touch(Ui* ui, uint32_t port, bool grabbed) {
+    if (ui->touch_available && ui->touch.touch != nullptr) ui->touch.touch(ui->touch.handle, port, grabbed);
+}
+
+// [main-thread] The page's plain value becomes what the port holds, by the
+// port's own rule; that rule is its own inverse on the enable port, so the
+// page's bypass 1 writes 0 there. The meters are not the page's to change.
+void begin_edit(void* self, uint32_t index, float value) {
+    if (index >= kInputCount) return;
+    Ui* ui = static_cast<Ui*>(self);
+    const uint32_t port = port_of_parameter(index);
+    touch(ui, port, true);
+    write_port(ui, port, coerce_port(index, value));
+}
+
+// [main-thread]
+void perform_edit(void* self, uint32_t index, float value) {
+    if (index >= kInputCount) return;
+    write_port(static_cast<Ui*>(self), port_of_parameter(index), coerce_port(index, value));
+}
+
+// [main-thread]
+void end_edit(void* self, uint32_t index, float value) {
+    if (index >= kInputCount) return;
+    Ui* ui = static_cast<Ui*>(self);
+    const uint32_t port = port_of_parameter(index);
+    write_port(ui, port, coerce_port(index, value));
+    touch(ui, port, false);
+}
+
+// [main-thread] A missing parent gives the browser a top-level window of
+// its own; a missing touch feature leaves edits without notifications.
+void read_features(Ui* ui, const LV2_Feature* const* features, HWND* parent) {
+    for (size_t i = 0; features != nullptr && features[i] != nullptr; ++i) {
+        const LV2_Feature* f = features[i];
+        if (f->URI == nullptr) continue;
+        if (std::strcmp(f->URI, LV2_UI__parent) == 0) {
+            *parent = static_cast<HWND>(f->data);
+        } else if (std::strcmp(f->URI, LV2_UI__touch) == 0 && f->data != nullptr) {
+            ui->touch_available = true;
+            ui->touch = *static_cast<const LV2UI_Touch*>(f->data);
+        }
+    }
+}
+
+// [main-thread]
+LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundle_path, LV2UI_Write_Function write,
+                         LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features) {
+    if (widget == nullptr) return nullptr;
+    *widget = nullptr;
+    if (bundle_path == nullptr || write == nullptr) return nullptr;
+    auto* ui = static_cast<Ui*>(std::calloc(1, sizeof(Ui)));
+    if (ui == nullptr) return nullptr;
+    ui->bundle_path = copy_of(bundle_path);
+    if (ui->bundle_path == nullptr) {
+        free_ui(ui);
+        return nullptr;
+    }
+    HWND parent = nullptr;
+    read_features(ui, features, &parent);
+    const bool embed = parent != nullptr;
+    ui->write = write;
+    ui->controller = controller;
+
+    const WV2HostCallbacks callbacks{ui, "lv2", bundle_folder, bundle_folder, begin_edit, perform_edit, end_edit};
+    ui->host = wv2_host_create(embed, parent, &callbacks, &kNewsHandler, kWidth, kHeight, kCount);
+    if (ui->host == nullptr) {
+        free_ui(ui);
+        return nullptr;
+    }
+    *widget = wv2_host_window(ui->host);
+    return ui;
+}
+
+// [main-thread]
+void cleanup(LV2UI_Handle handle) {
+    Ui* ui = static_cast<Ui*>(handle);
+    wv2_host_destroy(ui->host);
+    free_ui(ui);
+}
+
+// [main-thread] Hosts send control values as floats; the meters pass
+// through unchanged, the inputs as the plug-in itself would read them.
+void port_event(LV2UI_Handle handle, uint32_t port, uint32_t, uint32_t, const void* buffer) {
+    Ui* ui = static_cast<Ui*>(handle);
+    if (buffer == nullptr || port < kPortFirstControl || port >= kPortCount) return;
+    float value = 0;
+    std::memcpy(&value, buffer, sizeof value);
+    const uint32_t index = port - kPortFirstControl;
+    if (index < kInputCount) value = coerce_port(index, value);
+    wv2_host_set_parameter(ui->host, index, value);
+}
+
+// [main-thread] Every message is handled as it arrives; the UI never asks
+// to be closed.
+int idle(LV2UI_Handle handle) {
+    wv2_host_idle(static_cast<Ui*>(handle)->host);
+    return 0;
+}
+
+const LV2UI_Idle_Interface kIdleInterface = {idle};
+
+// [any-thread]
+const void* extension_data(const char* uri) {
+    if (uri != nullptr && std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdleInterface;
+    return nullptr;
+}
+
+const LV2UI_Descriptor kDescriptor = {YAWP_LV2_UI_URI, instantiate, cleanup, port_event, extension_data};
+
+}  // namespace
+}  // namespace yawp::lv2
+
+// [any-thread]
+extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+    return index == 0 ? &yawp::lv2::kDescriptor : nullptr;
+}

@@ -1,0 +1,207 @@
+#include "tests/editor/page_double.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+
+#include <shellapi.h>
+
+namespace editor_test {
+
+namespace {
+
+template <class F>
+F find(HMODULE module, const char* name) {
+    auto function = reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    if (function == nullptr) {
+        std::fprintf(stderr, "the test double lacks %s\n", name);
+        std::abort();
+    }
+    return function;
+}
+
+HMODULE load(const std::string& path) {
+    HMODULE module = LoadLibraryW(widen(path).c_str());
+    if (module == nullptr) {
+        std::fprintf(stderr, "cannot load the test double from %s\n", path.c_str());
+        std::abort();
+    }
+    return module;
+}
+
+BOOL CALLBACK note_foreign_child(HWND window, LPARAM found) {
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+}  // namespace
+
+PageDouble::PageDouble(const std::string& dll_path) {
+    HMODULE module = load(dll_path);
+    reset_ = find<WV2DoubleReset>(module, "wv2double_reset");
+    live_objects_ = find<WV2DoubleLiveObjects>(module, "wv2double_live_objects");
+    stray_calls_ = find<WV2DoubleStrayCalls>(module, "wv2double_stray_calls");
+    post_ = find<WV2DoublePostPageMessage>(module, "wv2double_post_page_message");
+    get_state_ = find<WV2DoubleGetState>(module, "wv2double_get_state");
+    sent_ = find<WV2DoubleSent>(module, "wv2double_sent");
+    log_ = find<WV2DoubleLog>(module, "wv2double_log");
+}
+
+bool PageDouble::post(HWND browser, const std::wstring& text) const { return post_(browser, text.c_str(), TRUE); }
+
+WV2DoubleState PageDouble::state(HWND browser) const {
+    WV2DoubleState state{};
+    get_state_(browser, &state);
+    return state;
+}
+
+std::vector<std::wstring> PageDouble::sent(HWND browser) const {
+    std::vector<std::wstring> texts;
+    for (int i = 0;; ++i) {
+        const int length = sent_(browser, i, nullptr, 0);
+        if (length < 0) break;
+        std::wstring text(size_t(length) + 1, L'\0');
+        sent_(browser, i, text.data(), length + 1);
+        text.resize(size_t(length));
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+std::wstring PageDouble::log(HWND browser) const {
+    const int length = log_(browser, nullptr, 0);
+    if (length < 0) return L"";
+    std::wstring text(size_t(length) + 1, L'\0');
+    log_(browser, text.data(), length + 1);
+    text.resize(size_t(length));
+    return text;
+}
+
+bool pump_until(const std::function<bool()>& done, DWORD timeout_ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start > timeout_ms) return false;
+        MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+void pump_for(DWORD ms) {
+    const DWORD start = GetTickCount();
+    pump_until([&] { return GetTickCount() - start >= ms; }, ms + 1000);
+}
+
+HWND make_parent_window(int width, int height) {
+    static const bool registered = [] {
+        WNDCLASSEXW window_class{};
+        window_class.cbSize = sizeof(window_class);
+        window_class.lpfnWndProc = DefWindowProcW;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = L"editor-test-frame";
+        return RegisterClassExW(&window_class) != 0;
+    }();
+    if (!registered) return nullptr;
+    HWND window = CreateWindowExW(0, L"editor-test-frame", L"plug-in host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                                  width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    pump_for(20);
+    return window;
+}
+
+HWND browser_window_in(HWND parent) {
+    HWND found = nullptr;
+    EnumChildWindows(parent, note_foreign_child, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The system's own input-method window comes and goes with a thread's
+// top-level windows; it is not ours to count.
+int thread_window_count() {
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM counter) {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (wcscmp(name, L"IME") != 0) ++*reinterpret_cast<int*>(counter);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+uint32_t bits_of(float value) { return std::bit_cast<uint32_t>(value); }
+
+std::wstring value_message(uint32_t index, float value) {
+    wchar_t text[32];
+    swprintf(text, 32, L"s %08x %08x", index, bits_of(value));
+    return text;
+}
+
+std::wstring gesture(char kind, uint32_t index, float value) {
+    wchar_t text[32];
+    swprintf(text, 32, L"%c %x %x", kind, index, bits_of(value));
+    return text;
+}
+
+// Paths of the build tree are ASCII.
+std::wstring widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string windows_path(const std::string& unix_path) {
+    std::string path = "Z:" + unix_path;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::wstring make_temp_folder(const wchar_t* prefix) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static int counter = 0;
+    const std::wstring folder = std::wstring(temp) + prefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                std::to_wstring(++counter);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+void remove_folder(const std::wstring& folder) {
+    std::wstring from = folder;
+    from.push_back(L'\0');  // the list ends with two zeros
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    SHFileOperationW(&operation);
+}
+
+std::string file_text(const std::wstring& path) {
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) return "<missing>";
+    std::string text;
+    char buffer[256];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+TemporaryAppData::TemporaryAppData() : folder_(make_temp_folder(L"yawp-editor-appdata-")) {
+    wchar_t value[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"APPDATA", value, MAX_PATH);
+    had_value_ = length > 0 && length < MAX_PATH;
+    if (had_value_) saved_ = value;
+    SetEnvironmentVariableW(L"APPDATA", folder_.c_str());
+}
+
+TemporaryAppData::~TemporaryAppData() {
+    SetEnvironmentVariableW(L"APPDATA", had_value_ ? saved_.c_str() : nullptr);
+    remove_folder(folder_);
+}
+
+}  // namespace editor_test

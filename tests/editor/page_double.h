@@ -1,0 +1,90 @@
+// Shared by the editor tests of both plug-in formats: the test double of
+// WebView2Loader.dll that the staged test bundles carry, seen from the test
+// program, and the Win32 chores around a hosted editor.
+//
+// The plug-in loads the double from its bundle by path; the test loads the
+// same file, so both talk to one module and the test can play the page:
+// post what the page would send, and read what the page was sent.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/webui/loader_double.h"
+
+namespace editor_test {
+
+class PageDouble {
+public:
+    // Loads the double and keeps it loaded for the rest of the run, so that
+    // its records outlive every browser. Aborts when it cannot.
+    explicit PageDouble(const std::string& dll_path);
+
+    void reset() const { reset_(); }
+    int live_objects() const { return live_objects_(); }
+    int stray_calls() const { return stray_calls_(); }
+    // The browser is named by its window (any window of the thread it lives
+    // on); a null window means the latest browser.
+    bool post(HWND browser, const std::wstring& text) const;
+    WV2DoubleState state(HWND browser) const;
+    std::vector<std::wstring> sent(HWND browser) const;
+    std::wstring log(HWND browser) const;
+
+private:
+    WV2DoubleReset reset_;
+    WV2DoubleLiveObjects live_objects_;
+    WV2DoubleStrayCalls stray_calls_;
+    WV2DoublePostPageMessage post_;
+    WV2DoubleGetState get_state_;
+    WV2DoubleSent sent_;
+    WV2DoubleLog log_;
+};
+
+// Serves this thread's messages until done() holds; false on time-out.
+bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 30000);
+void pump_for(DWORD ms);
+
+// A visible top-level window of this thread, as a host's editor frame.
+HWND make_parent_window(int width = 900, int height = 800);
+// The browser's window inside a parent: the child that another thread owns.
+HWND browser_window_in(HWND parent);
+// Top-level windows of this thread, without the system's input-method one.
+int thread_window_count();
+
+uint32_t bits_of(float value);
+// "s %08x %08x", a value message as the page receives it.
+std::wstring value_message(uint32_t index, float value);
+// A gesture as the page sends it: kind, index and float bits in hex.
+std::wstring gesture(char kind, uint32_t index, float value);
+std::wstring widen(const std::string& text);
+
+// A Unix path of the build tree as wine shows it to Windows programs.
+std::string windows_path(const std::string& unix_path);
+
+// A fresh folder in the temporary folder, and its removal with contents.
+std::wstring make_temp_folder(const wchar_t* prefix);
+void remove_folder(const std::wstring& folder);
+// The whole content of a file, or "<missing>".
+std::string file_text(const std::wstring& path);
+
+// Points APPDATA, where the news store lives, at a folder of its own for
+// as long as it exists.
+class TemporaryAppData {
+public:
+    TemporaryAppData();
+    ~TemporaryAppData();
+    TemporaryAppData(const TemporaryAppData&) = delete;
+    TemporaryAppData& operator=(const TemporaryAppData&) = delete;
+    const std::wstring& folder() const { return folder_; }
+
+private:
+    std::wstring folder_;
+    std::wstring saved_;
+    bool had_value_ = false;
+};
+
+}  // namespace editor_test

@@ -1,0 +1,265 @@
+// The LV2 UI as a host meets it: the module of a staged bundle, loaded by
+// path, its UI descriptor, the parent and touch features, page gestures as
+// port writes and port events as page values. The bundle's WebView2 loader
+// is the test double, so the test plays the page.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+
+#include <lv2/core/lv2.h>
+#include <lv2/ui/ui.h>
+
+#include "engine/catalogue.h"
+#include "lv2/ports.h"
+#include "lv2/uris.h"
+#include "tests/editor/page_double.h"
+
+namespace yawp::test {
+namespace {
+
+namespace cat = catalogue;
+using editor_test::gesture;
+using editor_test::pump_until;
+using editor_test::value_message;
+
+// The bundle path as hosts hand it over: with a trailing separator.
+const std::string kBundle = editor_test::windows_path(YAWP_EDITOR_LV2_BUNDLE) + "\\";
+const std::string kBareBundle = editor_test::windows_path(YAWP_EDITOR_LV2_BARE_BUNDLE) + "\\";
+
+const editor_test::PageDouble& page() {
+    static const editor_test::PageDouble loaded(kBundle + "WebView2Loader.dll");
+    return loaded;
+}
+
+const LV2UI_Descriptor* ui_descriptor(uint32_t index) {
+    static HMODULE module = LoadLibraryW(editor_test::widen(kBundle + "tallow-yawp-wah.dll").c_str());
+    if (module == nullptr) return nullptr;
+    using Get = const LV2UI_Descriptor* (*)(uint32_t);
+    auto get = reinterpret_cast<Get>(reinterpret_cast<void (*)()>(GetProcAddress(module, "lv2ui_descriptor")));
+    return get != nullptr ? get(index) : nullptr;
+}
+
+// What the UI asked of the host, in order: writes, and touches.
+struct HostCall {
+    char kind;  // 'w'rite, 'T'ouch grabbed, 't'ouch released
+    uint32_t port;
+    float value;  // written value
+    uint32_t size;
+    uint32_t format;
+    bool operator==(const HostCall&) const = default;
+};
+
+HostCall write_of(uint32_t port, float value) { return {'w', port, value, 4, 0}; }
+HostCall grab(uint32_t port) { return {'T', port, 0, 0, 0}; }
+HostCall let_go(uint32_t port) { return {'t', port, 0, 0, 0}; }
+
+struct Host {
+    std::vector<HostCall> calls;
+    std::vector<DWORD> threads;
+
+    void note(HostCall call) {
+        calls.push_back(call);
+        threads.push_back(GetCurrentThreadId());
+    }
+    static void write(LV2UI_Controller self, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
+        float value = 0;
+        if (size == sizeof value) std::memcpy(&value, buffer, sizeof value);
+        static_cast<Host*>(self)->note({'w', port, value, size, format});
+    }
+    static void touch(LV2UI_Feature_Handle self, uint32_t port, bool grabbed) {
+        static_cast<Host*>(self)->note({grabbed ? 'T' : 't', port, 0, 0, 0});
+    }
+};
+
+class Lv2Ui : public testing::Test {
+protected:
+    void SetUp() override {
+        page().reset();
+        descriptor = ui_descriptor(0);
+        ASSERT_NE(descriptor, nullptr) << kBundle;
+        touch_record = {&host, Host::touch};
+        parent_feature = {LV2_UI__parent, nullptr};
+        touch_feature = {LV2_UI__touch, &touch_record};
+    }
+
+    void TearDown() override {
+        if (frame != nullptr) DestroyWindow(frame);
+        EXPECT_EQ(page().stray_calls(), 0) << page().log(nullptr);
+        EXPECT_EQ(page().live_objects(), 0);
+    }
+
+    // Instantiates with the features asked for; the widget goes to `widget`.
+    LV2UI_Handle open(bool with_parent, bool with_touch, const std::string& bundle = kBundle) {
+        std::vector<const LV2_Feature*> features;
+        if (with_parent) {
+            frame = editor_test::make_parent_window();
+            parent_feature.data = frame;
+            features.push_back(&parent_feature);
+        }
+        if (with_touch) features.push_back(&touch_feature);
+        features.push_back(nullptr);
+        widget = reinterpret_cast<LV2UI_Widget>(1);
+        return descriptor->instantiate(descriptor, YAWP_LV2_URI, bundle.c_str(), Host::write, &host, &widget,
+                                       features.data());
+    }
+
+    HWND browser() const { return static_cast<HWND>(widget); }
+
+    void port_event(LV2UI_Handle ui, uint32_t port, float value) {
+        descriptor->port_event(ui, port, sizeof value, 0, &value);
+    }
+
+    bool host_has(size_t count) {
+        return pump_until([&] { return host.calls.size() >= count; }, 10000);
+    }
+
+    const LV2UI_Descriptor* descriptor = nullptr;
+    Host host;
+    LV2UI_Touch touch_record{};
+    LV2_Feature parent_feature{};
+    LV2_Feature touch_feature{};
+    HWND frame = nullptr;
+    LV2UI_Widget widget = nullptr;
+};
+
+TEST_F(Lv2Ui, TheDescriptorNamesTheUiAndOffersIdle) {
+    EXPECT_STREQ(descriptor->URI, YAWP_LV2_URI "#ui");
+    EXPECT_EQ(ui_descriptor(1), nullptr);
+    EXPECT_EQ(descriptor->extension_data(LV2_UI__resize), nullptr);
+    auto* idle = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
+    ASSERT_NE(idle, nullptr);
+
+    LV2UI_Handle ui = open(true, true);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(idle->idle(ui), 0);
+    EXPECT_EQ(idle->idle(ui), 0);
+    descriptor->cleanup(ui);
+}
+
+TEST_F(Lv2Ui, WithAParentTheBrowserIsItsChild) {
+    LV2UI_Handle ui = open(true, false);
+    ASSERT_NE(ui, nullptr);
+    ASSERT_TRUE(IsWindow(browser()));
+    EXPECT_EQ(GetAncestor(browser(), GA_PARENT), frame);
+    EXPECT_TRUE(IsWindowVisible(browser()));
+    const WV2DoubleState state = page().state(browser());
+    EXPECT_TRUE(state.visible);
+    // Loader and page both come from the bundle folder.
+    EXPECT_NE(std::wstring(state.current_uri).find(L"/yawp-wah.lv2/"), std::wstring::npos) << state.current_uri;
+    EXPECT_NE(std::wstring(state.current_uri).find(L"index.html"), std::wstring::npos) << state.current_uri;
+    descriptor->cleanup(ui);
+    EXPECT_FALSE(IsWindow(browser()));
+    EXPECT_EQ(GetWindow(frame, GW_CHILD), nullptr);
+}
+
+TEST_F(Lv2Ui, WithoutAParentTheBrowserHasAWindowOfItsOwn) {
+    LV2UI_Handle ui = open(false, true);
+    ASSERT_NE(ui, nullptr);
+    ASSERT_TRUE(IsWindow(browser()));
+    EXPECT_EQ(GetAncestor(browser(), GA_PARENT), GetDesktopWindow());
+    EXPECT_TRUE(IsWindowVisible(browser()));
+    EXPECT_EQ(GetWindowLongPtrW(browser(), GWL_STYLE) & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW);
+    RECT rect{};
+    GetWindowRect(browser(), &rect);
+    EXPECT_EQ(rect.right - rect.left, 700);
+    EXPECT_EQ(rect.bottom - rect.top, 677);
+    descriptor->cleanup(ui);
+    EXPECT_FALSE(IsWindow(browser()));
+}
+
+TEST_F(Lv2Ui, GesturesWriteConvertedValuesBetweenTouches) {
+    LV2UI_Handle ui = open(true, true);
+    ASSERT_NE(ui, nullptr);
+    const uint32_t sync_rate = lv2::port_of_parameter(cat::kLfoSyncRate);
+    ASSERT_EQ(sync_rate, 28u);
+    ASSERT_TRUE(page().post(browser(), gesture('b', cat::kLfoSyncRate, 7.6f)));
+    ASSERT_TRUE(page().post(browser(), gesture('s', cat::kLfoSyncRate, 9.4f)));
+    ASSERT_TRUE(page().post(browser(), gesture('e', cat::kLfoSyncRate, 30)));
+    ASSERT_TRUE(page().post(browser(), gesture('b', cat::kBypass, 1)));
+    ASSERT_TRUE(page().post(browser(), gesture('e', cat::kBypass, 0)));
+    ASSERT_TRUE(page().post(browser(), gesture('s', cat::kMix, -3)));
+    // The meters are read-only, so nothing is written for them.
+    ASSERT_TRUE(page().post(browser(), gesture('b', 32, 50)));
+    ASSERT_TRUE(page().post(browser(), gesture('s', cat::kPosition, 25)));
+    ASSERT_TRUE(host_has(11));
+    editor_test::pump_for(50);
+    EXPECT_EQ(host.calls, (std::vector<HostCall>{grab(28), write_of(28, 8), write_of(28, 9), write_of(28, 24),
+                                                 let_go(28), grab(34), write_of(34, 0), write_of(34, 1), let_go(34),
+                                                 write_of(4, 0), write_of(3, 25)}));
+    for (DWORD thread : host.threads) EXPECT_EQ(thread, GetCurrentThreadId());
+    // Gestures are not echoed to the page.
+    EXPECT_TRUE(page().sent(browser()).empty());
+    descriptor->cleanup(ui);
+}
+
+TEST_F(Lv2Ui, WithoutTouchGesturesOnlyWrite) {
+    LV2UI_Handle ui = open(true, false);
+    ASSERT_NE(ui, nullptr);
+    ASSERT_TRUE(page().post(browser(), gesture('b', cat::kMix, 10)));
+    ASSERT_TRUE(page().post(browser(), gesture('s', cat::kMix, 20)));
+    ASSERT_TRUE(page().post(browser(), gesture('e', cat::kMix, 150)));
+    ASSERT_TRUE(host_has(3));
+    EXPECT_EQ(host.calls, (std::vector<HostCall>{write_of(4, 10), write_of(4, 20), write_of(4, 100)}));
+    descriptor->cleanup(ui);
+}
+
+TEST_F(Lv2Ui, PortEventsReachThePageAsParameterValues) {
+    LV2UI_Handle ui = open(true, true);
+    ASSERT_NE(ui, nullptr);
+    port_event(ui, lv2::kPortEnable, 0);
+    port_event(ui, lv2::kPortEnable, 1);
+    port_event(ui, 35, 73.5f);
+    port_event(ui, 38, -0.25f);
+    port_event(ui, 28, 7.6f);
+    port_event(ui, 3, 150);
+    port_event(ui, lv2::port_of_parameter(cat::kMidOn), 0.2f);  // a toggle
+    // Audio, atom and unknown ports mean nothing to the page.
+    for (uint32_t port : {0u, 1u, 2u, 39u, 1000u}) port_event(ui, port, 1);
+    const std::vector<std::wstring> expected = {
+        value_message(cat::kBypass, 1), value_message(cat::kBypass, 0), value_message(32, 73.5f),
+        value_message(35, -0.25f),      value_message(25, 8),          value_message(0, 100),
+        value_message(cat::kMidOn, 1)};
+    EXPECT_EQ(page().sent(browser()), expected);
+    EXPECT_TRUE(host.calls.empty());
+    descriptor->cleanup(ui);
+}
+
+TEST_F(Lv2Ui, PageNewsRequestsReachTheStore) {
+    editor_test::TemporaryAppData appdata;
+    LV2UI_Handle ui = open(false, false);
+    ASSERT_NE(ui, nullptr);
+    ASSERT_TRUE(page().post(browser(), L"m crierV1 syncNewsForce 0000000a news"));
+    ASSERT_TRUE(page().post(browser(), L"m crierV1 getNews "));
+    ASSERT_TRUE(pump_until([&] { return !page().sent(browser()).empty(); }, 10000));
+    EXPECT_EQ(page().sent(browser()), std::vector<std::wstring>{L"m crierV1 getNews 0000000a news"});
+    EXPECT_EQ(editor_test::file_text(appdata.folder() + L"\\Tallow.AUDIO\\crier-news"), "0000000a news");
+    descriptor->cleanup(ui);
+}
+
+TEST_F(Lv2Ui, ABundlePathWithoutTrailingSeparatorWorksAlike) {
+    LV2UI_Handle ui = open(true, true, kBundle.substr(0, kBundle.size() - 1));
+    ASSERT_NE(ui, nullptr);
+    EXPECT_TRUE(IsWindow(browser()));
+    descriptor->cleanup(ui);
+}
+
+TEST_F(Lv2Ui, WithoutTheLoaderInstantiationFailsCleanly) {
+    const int windows = editor_test::thread_window_count();
+    for (bool with_parent : {false, true}) {
+        LV2UI_Handle ui = open(with_parent, true, kBareBundle);
+        EXPECT_EQ(ui, nullptr);
+        EXPECT_EQ(widget, nullptr);
+        if (with_parent) {
+            EXPECT_EQ(GetWindow(frame, GW_CHILD), nullptr);
+        }
+    }
+    DestroyWindow(frame);
+    frame = nullptr;
+    EXPECT_EQ(editor_test::thread_window_count(), windows);
+    EXPECT_TRUE(host.calls.empty());
+}
+
+}  // namespace
+}  // namespace yawp::test

@@ -1,0 +1,440 @@
+// The editor view in a host's window: sizes, the values the page is shown,
+// the page's gestures as host edits, host values on the page, removal and
+// re-attachment, release, two editors at once, and the news store. The
+// module comes from a staged bundle whose loader is the WebView2 test
+// double, so the test can play the page.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <thread>
+
+#include "tests/editor/page_double.h"
+#include "vst3_host.h"
+
+namespace yawp::test {
+namespace {
+
+namespace cat = catalogue;
+using editor_test::gesture;
+using editor_test::pump_until;
+using editor_test::value_message;
+
+const ParamID kMix = cat::vst3_id(cat::kMix);
+const ParamID kSyncRate = cat::vst3_id(cat::kLfoSyncRate);
+const ParamID kModPosition = cat::vst3_id(cat::kOutModPosition);
+constexpr ParamID kModPositionId = 2095569830;
+constexpr float kFirstOutputs[cat::kOutputCount] = {50, 0, 0, 0};
+
+const editor_test::PageDouble& page() {
+    static const editor_test::PageDouble loaded(editor_test::windows_path(YAWP_EDITOR_LOADER));
+    return loaded;
+}
+
+// The host's side of edits, with the thread each call came on.
+struct ThreadedHandler : HostObject<IComponentHandler> {
+    struct Call {
+        char kind;  // 'b'egin, 'p'erform, 'e'nd
+        ParamID id;
+        ParamValue value;
+        bool operator==(const Call&) const = default;
+    };
+    tresult PLUGIN_API beginEdit(ParamID id) override { return record({'b', id, 0}); }
+    tresult PLUGIN_API performEdit(ParamID id, ParamValue v) override { return record({'p', id, v}); }
+    tresult PLUGIN_API endEdit(ParamID id) override { return record({'e', id, 0}); }
+    tresult PLUGIN_API restartComponent(int32) override { return kResultOk; }
+    tresult record(Call c) {
+        calls.push_back(c);
+        threads.push_back(GetCurrentThreadId());
+        return kResultOk;
+    }
+    std::vector<Call> calls;
+    std::vector<DWORD> threads;
+};
+
+// What the page of a fresh editor receives: every value in index order.
+std::vector<std::wstring> first_messages(const std::vector<float>& values) {
+    std::vector<std::wstring> texts;
+    for (uint32_t i = 0; i < values.size(); ++i) texts.push_back(value_message(i, values[i]));
+    return texts;
+}
+
+std::vector<float> default_values() {
+    std::vector<float> values;
+    for (uint32_t i = 0; i < cat::kInputCount; ++i) values.push_back(static_cast<float>(cat::entry(i)->def));
+    values.insert(values.end(), std::begin(kFirstOutputs), std::end(kFirstOutputs));
+    return values;
+}
+
+class Vst3Editor : public testing::Test {
+protected:
+    void SetUp() override {
+        page().reset();
+        ASSERT_NE(plugin.controller, nullptr) << module_path();
+        plugin.controller->setComponentHandler(&handler);
+    }
+
+    void TearDown() override {
+        for (HWND frame : frames) DestroyWindow(frame);
+        EXPECT_EQ(page().stray_calls(), 0) << page().log(nullptr);
+        EXPECT_EQ(page().live_objects(), 0);
+    }
+
+    IPlugView* create_view() {
+        IPlugView* view = plugin.controller->createView(ViewType::kEditor);
+        EXPECT_NE(view, nullptr);
+        return view;
+    }
+
+    HWND frame() {
+        HWND window = editor_test::make_parent_window();
+        frames.push_back(window);
+        return window;
+    }
+
+    // Attaches the view to a new frame; the browser's window, or null.
+    HWND attach(IPlugView* view, HWND parent) {
+        EXPECT_EQ(view->attached(parent, kPlatformTypeHWND), kResultOk);
+        return editor_test::browser_window_in(parent);
+    }
+
+    bool page_has(HWND browser, size_t count) {
+        return pump_until([&] { return page().sent(browser).size() >= count; }, 10000);
+    }
+
+    bool host_has(size_t count) {
+        return pump_until([&] { return handler.calls.size() >= count; }, 10000);
+    }
+
+    Plugin plugin;
+    ThreadedHandler handler;
+    std::vector<HWND> frames;
+};
+
+TEST_F(Vst3Editor, AnswersSizeAndTypeQuestionsBeforeItIsAttached) {
+    EXPECT_EQ(plugin.controller->createView("generic"), nullptr);
+    EXPECT_EQ(plugin.controller->createView(nullptr), nullptr);
+    IPlugView* view = create_view();
+    ASSERT_NE(view, nullptr);
+
+    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultTrue);
+    for (FIDString other : {kPlatformTypeHIView, kPlatformTypeNSView, kPlatformTypeUIView,
+                            kPlatformTypeX11EmbedWindowID, "WaylandSurfaceID", ""})
+        EXPECT_EQ(view->isPlatformTypeSupported(other), kResultFalse) << other;
+
+    ViewRect size(1, 2, 3, 4);
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.left, 0);
+    EXPECT_EQ(size.top, 0);
+    EXPECT_EQ(size.right, 700);
+    EXPECT_EQ(size.bottom, 677);
+    EXPECT_EQ(view->getSize(nullptr), kInvalidArgument);
+    ViewRect wish(0, 0, 900, 500);
+    EXPECT_EQ(view->onSize(&wish), kResultFalse);
+    EXPECT_EQ(view->canResize(), kResultTrue);
+    EXPECT_EQ(view->checkSizeConstraint(&wish), kResultTrue);
+    EXPECT_EQ(wish.right, 900);
+    EXPECT_EQ(view->onWheel(1), kResultFalse);
+    EXPECT_EQ(view->onKeyDown(u'a', 0, 0), kResultFalse);
+    EXPECT_EQ(view->onKeyUp(u'a', 0, 0), kResultFalse);
+    EXPECT_EQ(view->onFocus(true), kResultFalse);
+    EXPECT_EQ(view->setFrame(nullptr), kResultOk);
+    EXPECT_EQ(view->attached(frame(), kPlatformTypeNSView), kInvalidArgument);
+
+    void* face = nullptr;
+    ASSERT_EQ(view->queryInterface(IPlugView::iid, &face), kResultOk);
+    EXPECT_EQ(face, view);
+    static_cast<IPlugView*>(face)->release();
+    EXPECT_EQ(view->queryInterface(IEditController::iid, &face), kNoInterface);
+    EXPECT_EQ(face, nullptr);
+    EXPECT_EQ(view->release(), 0u);
+}
+
+TEST_F(Vst3Editor, AttachedPageReceivesTheInputsThenTheOutputs) {
+    ASSERT_EQ(plugin.controller->setParamNormalized(kMix, 0.25), kResultOk);
+    ASSERT_EQ(plugin.controller->setParamNormalized(kModPosition, 0.42), kResultOk);
+    std::vector<float> expected = default_values();
+    expected[cat::kMix] = 25;
+    expected[cat::kOutModPosition] = 42;
+
+    IPlugView* view = create_view();
+    HWND parent = frame();
+    HWND browser = attach(view, parent);
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(GetAncestor(browser, GA_PARENT), parent);
+    EXPECT_TRUE(IsWindowVisible(browser));
+    // The values went out before attached returned.
+    EXPECT_EQ(page().sent(browser), first_messages(expected));
+    const WV2DoubleState state = page().state(browser);
+    EXPECT_TRUE(state.visible);
+    EXPECT_NE(std::wstring(state.current_uri).find(L"/Contents/Resources/index.html"), std::wstring::npos)
+        << state.current_uri;
+
+    // A second attach leaves the first editor alone.
+    EXPECT_EQ(view->attached(frame(), kPlatformTypeHWND), kInvalidArgument);
+    EXPECT_TRUE(IsWindow(browser));
+    EXPECT_FALSE(page().state(browser).closed);
+    EXPECT_EQ(page().sent(browser).size(), 36u);
+
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(view->release(), 0u);
+}
+
+TEST_F(Vst3Editor, PageGesturesBecomeHostEditsOnTheUiThread) {
+    IPlugView* view = create_view();
+    HWND browser = attach(view, frame());
+    ASSERT_NE(browser, nullptr);
+
+    ASSERT_TRUE(page().post(browser, gesture('b', cat::kMix, 150)));
+    ASSERT_TRUE(page().post(browser, gesture('s', cat::kMix, 40)));
+    ASSERT_TRUE(page().post(browser, gesture('e', cat::kMix, 40)));
+    ASSERT_TRUE(page().post(browser, gesture('b', cat::kMidOn, 0.3f)));
+    ASSERT_TRUE(page().post(browser, gesture('e', cat::kLfoSyncRate, 12.5f)));
+    ASSERT_TRUE(host_has(9));
+    const ParamID mid_on = cat::vst3_id(cat::kMidOn);
+    using Call = ThreadedHandler::Call;
+    EXPECT_EQ(handler.calls, (std::vector<Call>{{'b', kMix, 0},
+                                                {'p', kMix, 1.0},
+                                                {'p', kMix, 0.4},
+                                                {'p', kMix, 0.4},
+                                                {'e', kMix, 0},
+                                                {'b', mid_on, 0},
+                                                {'p', mid_on, 0.0},
+                                                {'p', kSyncRate, 12.0 / 23.0},
+                                                {'e', kSyncRate, 0}}));
+    for (DWORD thread : handler.threads) EXPECT_EQ(thread, GetCurrentThreadId());
+    EXPECT_DOUBLE_EQ(plugin.controller->getParamNormalized(kMix), 0.4);
+    EXPECT_DOUBLE_EQ(plugin.controller->getParamNormalized(kSyncRate), 12.0 / 23.0);
+    // Edits are not echoed: the host sets the value back if it wants to.
+    EXPECT_EQ(page().sent(browser).size(), 36u);
+
+    // The meters are not the page's to change, and nothing reaches the host.
+    ASSERT_TRUE(page().post(browser, gesture('s', 40, 1)));
+    ASSERT_TRUE(page().post(browser, gesture('s', cat::kMix, 50)));
+    ASSERT_TRUE(host_has(10));
+    EXPECT_EQ(handler.calls.back(), (Call{'p', kMix, 0.5}));
+
+    view->removed();
+    view->release();
+}
+
+TEST_F(Vst3Editor, HostValuesReachThePageFromAnyThread) {
+    IPlugView* view = create_view();
+    HWND browser = attach(view, frame());
+    ASSERT_NE(browser, nullptr);
+
+    ASSERT_EQ(plugin.controller->setParamNormalized(kSyncRate, 0.5), kResultOk);
+    ASSERT_EQ(plugin.controller->setParamNormalized(kModPositionId, 0.42), kResultOk);
+    std::thread([&] { plugin.controller->setParamNormalized(kMix, 1.5); }).join();
+    ASSERT_TRUE(page_has(browser, 39));
+    std::vector<std::wstring> sent = page().sent(browser);
+    EXPECT_EQ(sent[36], value_message(cat::kLfoSyncRate, 13));
+    EXPECT_EQ(sent[37], value_message(32, 42));
+    EXPECT_EQ(sent[38], value_message(cat::kMix, 100));
+
+    // A state from the processor: the 32 inputs, and no meters.
+    MemoryStream stream(document(30));
+    ASSERT_EQ(plugin.controller->setComponentState(&stream), kResultOk);
+    ASSERT_TRUE(page_has(browser, 39 + 32));
+    sent = page().sent(browser);
+    EXPECT_EQ(sent.size(), 39u + 32u);
+    EXPECT_EQ(sent[39 + cat::kPosition], value_message(cat::kPosition, 30));
+    EXPECT_EQ(sent[39 + cat::kBypass], value_message(cat::kBypass, 0));
+
+    view->removed();
+    view->release();
+}
+
+TEST_F(Vst3Editor, FollowsTheHostsSize) {
+    IPlugView* view = create_view();
+    HWND browser = attach(view, frame());
+    ASSERT_NE(browser, nullptr);
+    ViewRect size;
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 700);
+    EXPECT_EQ(size.getHeight(), 677);
+
+    ViewRect wish(10, 20, 910, 520);
+    ASSERT_EQ(view->onSize(&wish), kResultOk);
+    RECT rect{};
+    GetWindowRect(browser, &rect);
+    EXPECT_EQ(rect.right - rect.left, 900);
+    EXPECT_EQ(rect.bottom - rect.top, 500);
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.left, 0);
+    EXPECT_EQ(size.top, 0);
+    EXPECT_EQ(size.right, 900);
+    EXPECT_EQ(size.bottom, 500);
+    // The browser inside follows its window.
+    const RECT bounds = page().state(browser).bounds;
+    EXPECT_EQ(bounds.right - bounds.left, 900);
+    EXPECT_EQ(bounds.bottom - bounds.top, 500);
+
+    view->removed();
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.right, 700);
+    EXPECT_EQ(size.bottom, 677);
+    view->release();
+}
+
+TEST_F(Vst3Editor, IsRemovedAndAttachedAgainWithAFreshBrowser) {
+    IPlugView* view = create_view();
+    HWND parent = frame();
+    HWND first = attach(view, parent);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_EQ(editor_test::browser_window_in(parent), nullptr);
+    EXPECT_TRUE(page().state(nullptr).closed);
+    EXPECT_EQ(page().live_objects(), 0);
+    ViewRect wish(0, 0, 800, 600);
+    EXPECT_EQ(view->onSize(&wish), kResultFalse);
+
+    ASSERT_EQ(plugin.controller->setParamNormalized(kMix, 0.75), kResultOk);
+    HWND second = attach(view, parent);
+    ASSERT_NE(second, nullptr);
+    std::vector<float> expected = default_values();
+    expected[cat::kMix] = 75;
+    EXPECT_EQ(page().sent(second), first_messages(expected));
+    ASSERT_TRUE(page().post(second, gesture('s', cat::kMix, 20)));
+    ASSERT_TRUE(host_has(1));
+    EXPECT_EQ(handler.calls[0], (ThreadedHandler::Call{'p', kMix, 0.2}));
+
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(view->release(), 0u);
+}
+
+TEST_F(Vst3Editor, ReleasingAnAttachedViewClosesItsEditor) {
+    IPlugView* view = create_view();
+    HWND parent = frame();
+    HWND browser = attach(view, parent);
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(view->addRef(), 2u);
+    EXPECT_EQ(view->release(), 1u);
+    EXPECT_TRUE(IsWindow(browser));
+    EXPECT_EQ(view->release(), 0u);
+    EXPECT_FALSE(IsWindow(browser));
+    EXPECT_TRUE(page().state(nullptr).closed);
+    EXPECT_EQ(page().live_objects(), 0);
+    // The timer went with it: nothing ticks into a freed view.
+    editor_test::pump_for(100);
+    // The controller no longer pushes to it.
+    EXPECT_EQ(plugin.controller->setParamNormalized(kMix, 0.1), kResultOk);
+}
+
+// Some hosts close their editor window first and remove the view after.
+TEST_F(Vst3Editor, IsRemovedAfterTheHostDestroyedItsWindow) {
+    IPlugView* view = create_view();
+    HWND parent = editor_test::make_parent_window();
+    HWND browser = attach(view, parent);
+    ASSERT_NE(browser, nullptr);
+    DestroyWindow(parent);
+    ASSERT_TRUE(pump_until([&] { return !IsWindow(browser); }, 10000));
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(page().live_objects(), 0);
+    HWND again = attach(view, frame());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(view->release(), 0u);
+}
+
+TEST_F(Vst3Editor, TwoEditorsRunSideBySide) {
+    IPlugView* one = create_view();
+    IPlugView* two = create_view();
+    ASSERT_NE(one, two);
+    HWND first = attach(one, frame());
+    HWND second = attach(two, frame());
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(page().state(first).thread, page().state(second).thread);
+
+    ASSERT_EQ(plugin.controller->setParamNormalized(kMix, 0.5), kResultOk);
+    ASSERT_TRUE(page_has(first, 37));
+    ASSERT_TRUE(page_has(second, 37));
+    EXPECT_EQ(page().sent(first)[36], value_message(cat::kMix, 50));
+    EXPECT_EQ(page().sent(second)[36], value_message(cat::kMix, 50));
+
+    ASSERT_TRUE(page().post(second, gesture('s', cat::kMix, 10)));
+    ASSERT_TRUE(host_has(1));
+    EXPECT_EQ(handler.calls[0], (ThreadedHandler::Call{'p', kMix, 0.1}));
+
+    // A closed editor's slot goes to the next view; the other keeps going.
+    EXPECT_EQ(one->release(), 0u);
+    IPlugView* three = create_view();
+    HWND third = attach(three, frame());
+    ASSERT_NE(third, nullptr);
+    ASSERT_EQ(plugin.controller->setParamNormalized(kMix, 0.3), kResultOk);
+    ASSERT_TRUE(page_has(second, 38));
+    EXPECT_EQ(page().sent(second)[37], value_message(cat::kMix, 30));
+    EXPECT_EQ(page().sent(third)[cat::kMix], value_message(cat::kMix, 10));
+    EXPECT_EQ(page().sent(third)[36], value_message(cat::kMix, 30));
+    EXPECT_EQ(two->release(), 0u);
+    EXPECT_EQ(three->release(), 0u);
+}
+
+TEST_F(Vst3Editor, PageNewsRequestsReachTheStore) {
+    editor_test::TemporaryAppData appdata;
+    IPlugView* view = create_view();
+    HWND browser = attach(view, frame());
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(page().post(browser, L"m crierV1 newSid sid-0042"));
+    ASSERT_TRUE(page().post(browser, L"m crierV1 init yawp-wah"));
+    ASSERT_TRUE(page_has(browser, 38));
+    const std::vector<std::wstring> sent = page().sent(browser);
+    EXPECT_EQ(sent[36], L"m crierV1 initSid sid-0042");
+    EXPECT_EQ(sent[37], L"m crierV1 initDone ");
+    EXPECT_EQ(editor_test::file_text(appdata.folder() + L"\\Tallow.AUDIO\\crier-system"), "sid-0042");
+    view->removed();
+    view->release();
+}
+
+TEST_F(Vst3Editor, AViewOutlivingItsControllerStaysTheHosts) {
+    IPlugView* held = create_view();
+    IPlugView* other = create_view();
+    HWND held_browser = attach(held, frame());
+    HWND other_browser = attach(other, frame());
+    ASSERT_NE(held_browser, nullptr);
+    ASSERT_NE(other_browser, nullptr);
+    held->addRef();
+
+    plugin.controller->setComponentHandler(nullptr);
+    plugin.controller->terminate();
+    EXPECT_EQ(plugin.controller->release(), 0u);
+    plugin.controller = nullptr;
+    // The views' references are the host's: both are still alive.
+    EXPECT_TRUE(IsWindow(other_browser));
+    EXPECT_TRUE(IsWindow(held_browser));
+
+    // Gestures of an orphaned editor go nowhere.
+    ASSERT_TRUE(page().post(held_browser, gesture('s', cat::kMix, 10)));
+    editor_test::pump_for(200);
+    EXPECT_TRUE(handler.calls.empty());
+    EXPECT_EQ(held->removed(), kResultOk);
+    EXPECT_EQ(held->release(), 1u);
+    EXPECT_EQ(held->release(), 0u);
+    // Released without removed(): the view closes its editor itself.
+    EXPECT_EQ(other->release(), 0u);
+    EXPECT_FALSE(IsWindow(other_browser));
+}
+
+TEST_F(Vst3Editor, WithoutTheLoaderTheViewStaysUnattached) {
+    LoadedModule bare(editor_test::windows_path(YAWP_EDITOR_BARE_MODULE));
+    ASSERT_NE(bare.factory, nullptr);
+    Plugin other(bare.factory);
+    ASSERT_NE(other.controller, nullptr);
+    IPlugView* view = other.controller->createView(ViewType::kEditor);
+    ASSERT_NE(view, nullptr);
+    HWND parent = frame();
+    const int windows = editor_test::thread_window_count();
+    EXPECT_EQ(view->attached(parent, kPlatformTypeHWND), kResultFalse);
+    EXPECT_EQ(GetWindow(parent, GW_CHILD), nullptr) << "no browser, no relay window";
+    EXPECT_EQ(editor_test::thread_window_count(), windows);
+    ViewRect size;
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.right, 700);
+    EXPECT_EQ(size.bottom, 677);
+    EXPECT_EQ(view->onSize(&size), kResultFalse);
+    EXPECT_EQ(view->release(), 0u);
+}
+
+}  // namespace
+}  // namespace yawp::test
