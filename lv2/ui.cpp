@@ -26,7 +26,8 @@ constexpr WV2MessageHandler kNewsHandler = crier_handle_message;
 
 struct Ui {
     WV2Host* host;
-    char* bundle_path;  // malloc'ed: the loader and the page are both found here
+    char* bundle_path;  // malloc'ed, UTF-8: the page is found here
+    char* loader_path;  // malloc'ed, the same folder in the system code page
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     bool touch_available;
@@ -40,14 +41,42 @@ char* copy_of(const char* text) {
     return copy;
 }
 
+// The host gives the bundle path in UTF-8, but the web view host loads
+// WebView2Loader.dll through the system code page (as the VST3 module's own
+// folder comes). A path such as C:\Users\José\... must be converted, or the
+// editor would never open there. Null when the path has no form in the code
+// page (or memory runs out).
+char* code_page_copy_of(const char* utf8) {
+    const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
+    if (wide <= 0) return nullptr;
+    auto* text = static_cast<wchar_t*>(std::malloc(static_cast<size_t>(wide) * sizeof(wchar_t)));
+    char* out = nullptr;
+    if (text != nullptr && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, text, wide) == wide) {
+        BOOL lossy = FALSE;
+        const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+        if (size > 0 && !lossy) {
+            out = static_cast<char*>(std::malloc(static_cast<size_t>(size)));
+            if (out != nullptr &&
+                WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, out, size, nullptr, &lossy) != size) {
+                std::free(out);
+                out = nullptr;
+            }
+        }
+    }
+    std::free(text);
+    return out;
+}
+
 void free_ui(Ui* ui) {
     std::free(ui->bundle_path);
+    std::free(ui->loader_path);
     std::free(ui);
 }
 
 // Both folders are the bundle itself: WebView2Loader.dll and index.html lie
 // beside the module.
 const char* bundle_folder(void* ui) { return static_cast<Ui*>(ui)->bundle_path; }
+const char* loader_folder(void* ui) { return static_cast<Ui*>(ui)->loader_path; }
 
 // [main-thread] A float control value, the only protocol the UI writes.
 void write_port(Ui* ui, uint32_t port, float value) {
@@ -108,7 +137,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     auto* ui = static_cast<Ui*>(std::calloc(1, sizeof(Ui)));
     if (ui == nullptr) return nullptr;
     ui->bundle_path = copy_of(bundle_path);
-    if (ui->bundle_path == nullptr) {
+    ui->loader_path = code_page_copy_of(bundle_path);
+    if (ui->bundle_path == nullptr || ui->loader_path == nullptr) {
         free_ui(ui);
         return nullptr;
     }
@@ -118,7 +148,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     ui->write = write;
     ui->controller = controller;
 
-    const WV2HostCallbacks callbacks{ui, "lv2", bundle_folder, bundle_folder, begin_edit, perform_edit, end_edit};
+    const WV2HostCallbacks callbacks{ui, "lv2", loader_folder, bundle_folder, begin_edit, perform_edit, end_edit};
     ui->host = wv2_host_create(embed, parent, &callbacks, &kNewsHandler, kWidth, kHeight, kCount);
     if (ui->host == nullptr) {
         free_ui(ui);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
@@ -261,5 +262,30 @@ TEST_F(Lv2Ui, WithoutTheLoaderInstantiationFailsCleanly) {
     EXPECT_TRUE(host.calls.empty());
 }
 
+TEST_F(Lv2Ui, ABundleUnderANonAsciiFolderStillFindsItsLoader) {
+    // Hosts give the bundle path in UTF-8; user folders such as
+    // C:\Users\José hold bundles on many machines.
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"yawp-jos\u00e9-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::wstring from = editor_test::widen(kBundle);
+    for (const wchar_t* file : {L"WebView2Loader.dll", L"index.html"})
+        ASSERT_TRUE(CopyFileW((from + file).c_str(), (folder + L"\\" + file).c_str(), FALSE)) << file;
+
+    const int size = WideCharToMultiByte(CP_UTF8, 0, folder.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, folder.c_str(), -1, utf8.data(), size, nullptr, nullptr);
+    utf8.resize(static_cast<size_t>(size - 1));
+
+    LV2UI_Handle ui = open(true, true, utf8 + "\\");
+    EXPECT_NE(ui, nullptr);
+    EXPECT_NE(widget, nullptr);
+    if (ui != nullptr) descriptor->cleanup(ui);
+    for (const wchar_t* file : {L"WebView2Loader.dll", L"index.html"}) DeleteFileW((folder + L"\\" + file).c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace
 }  // namespace yawp::test
+
