@@ -151,6 +151,16 @@ std::wstring gesture(char kind, uint32_t index, float value) {
 }
 
 // Paths of the build tree are ASCII.
+bool wait_until_visible(HWND window) {
+    constexpr DWORD kStepMs = 10;
+    constexpr int kSteps = 500;
+    for (int i = 0; i < kSteps; ++i) {
+        if (IsWindowVisible(window)) return true;
+        pump_for(kStepMs);
+    }
+    return IsWindowVisible(window) != FALSE;
+}
+
 std::wstring widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 std::string windows_path(const std::string& unix_path) {

@@ -48,6 +48,10 @@ private:
 bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 30000);
 void pump_for(DWORD ms);
 
+// Serves this thread's messages until the window is visible; false after
+// five seconds.
+bool wait_until_visible(HWND window);
+
 // A visible top-level window of this thread, as a host's editor frame.
 HWND make_parent_window(int width = 900, int height = 800);
 // The browser's window inside a parent: the child that another thread owns.

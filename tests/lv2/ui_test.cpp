@@ -144,7 +144,8 @@ TEST_F(Lv2Ui, WithAParentTheBrowserIsItsChild) {
     ASSERT_NE(ui, nullptr);
     ASSERT_TRUE(IsWindow(browser()));
     EXPECT_EQ(GetAncestor(browser(), GA_PARENT), frame);
-    EXPECT_TRUE(IsWindowVisible(browser()));
+    // Shown right after the browser's start is reported, on its own thread.
+    EXPECT_TRUE(editor_test::wait_until_visible(browser()));
     const WV2DoubleState state = page().state(browser());
     EXPECT_TRUE(state.visible);
     // Loader and page both come from the bundle folder.
@@ -160,7 +161,8 @@ TEST_F(Lv2Ui, WithoutAParentTheBrowserHasAWindowOfItsOwn) {
     ASSERT_NE(ui, nullptr);
     ASSERT_TRUE(IsWindow(browser()));
     EXPECT_EQ(GetAncestor(browser(), GA_PARENT), GetDesktopWindow());
-    EXPECT_TRUE(IsWindowVisible(browser()));
+    // Shown right after the browser's start is reported, on its own thread.
+    EXPECT_TRUE(editor_test::wait_until_visible(browser()));
     EXPECT_EQ(GetWindowLongPtrW(browser(), GWL_STYLE) & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW);
     RECT rect{};
     GetWindowRect(browser(), &rect);

@@ -162,7 +162,8 @@ TEST_F(Vst3Editor, AttachedPageReceivesTheInputsThenTheOutputs) {
     HWND browser = attach(view, parent);
     ASSERT_NE(browser, nullptr);
     EXPECT_EQ(GetAncestor(browser, GA_PARENT), parent);
-    EXPECT_TRUE(IsWindowVisible(browser));
+    // Shown right after the browser's start is reported, on its own thread.
+    EXPECT_TRUE(editor_test::wait_until_visible(browser));
     // The values went out before attached returned.
     EXPECT_EQ(page().sent(browser), first_messages(expected));
     const WV2DoubleState state = page().state(browser);

@@ -56,7 +56,8 @@ TEST_F(HostTest, EmbeddedBrowserSitsInItsParentWithThePageLoading) {
     HWND window = wv2_host_window(host);
     ASSERT_TRUE(IsWindow(window));
     EXPECT_EQ(GetAncestor(window, GA_PARENT), parent);
-    EXPECT_TRUE(IsWindowVisible(window));
+    // Shown right after wv2_host_create is let go, on the browser's thread.
+    EXPECT_TRUE(pump_until([&] { return IsWindowVisible(window) != FALSE; }, 5000));
     EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
     EXPECT_EQ(client_size(window).cx, kWidth);
     EXPECT_EQ(client_size(window).cy, kHeight);
@@ -122,7 +123,8 @@ TEST_F(HostTest, FreeStandingBrowserIsAVisibleTopLevelWindowOfTheGivenSize) {
     ASSERT_NE(host, nullptr);
     HWND window = wv2_host_window(host);
     EXPECT_EQ(GetAncestor(window, GA_PARENT), GetDesktopWindow());
-    EXPECT_TRUE(IsWindowVisible(window));
+    // Shown right after wv2_host_create is let go, on the browser's thread.
+    EXPECT_TRUE(pump_until([&] { return IsWindowVisible(window) != FALSE; }, 5000));
     EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & WS_OVERLAPPEDWINDOW, LONG_PTR(WS_OVERLAPPEDWINDOW));
     EXPECT_EQ(window_size(window).cx, kWidth);
     EXPECT_EQ(window_size(window).cy, kHeight);
