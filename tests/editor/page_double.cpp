@@ -120,36 +120,6 @@ HWND browser_window_in(HWND parent) {
     return found;
 }
 
-// The system's own input-method window comes and goes with a thread's
-// top-level windows; it is not ours to count.
-int thread_window_count() {
-    int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM counter) {
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (wcscmp(name, L"IME") != 0) ++*reinterpret_cast<int*>(counter);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
-uint32_t bits_of(float value) { return std::bit_cast<uint32_t>(value); }
-
-std::wstring value_message(uint32_t index, float value) {
-    wchar_t text[32];
-    swprintf(text, 32, L"s %08x %08x", index, bits_of(value));
-    return text;
-}
-
-std::wstring gesture(char kind, uint32_t index, float value) {
-    wchar_t text[32];
-    swprintf(text, 32, L"%c %x %x", kind, index, bits_of(value));
-    return text;
-}
-
 // Paths of the build tree are ASCII.
 bool wait_until_visible(HWND window) {
     constexpr DWORD kStepMs = 10;

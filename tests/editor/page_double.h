@@ -16,6 +16,8 @@
 
 #include "tests/webui/loader_double.h"
 
+#include "tests/webui/page_text.h"
+
 namespace editor_test {
 
 class PageDouble {
@@ -56,14 +58,10 @@ bool wait_until_visible(HWND window);
 HWND make_parent_window(int width = 900, int height = 800);
 // The browser's window inside a parent: the child that another thread owns.
 HWND browser_window_in(HWND parent);
-// Top-level windows of this thread, without the system's input-method one.
-int thread_window_count();
-
-uint32_t bits_of(float value);
-// "s %08x %08x", a value message as the page receives it.
-std::wstring value_message(uint32_t index, float value);
-// A gesture as the page sends it: kind, index and float bits in hex.
-std::wstring gesture(char kind, uint32_t index, float value);
+using page_text::bits_of;
+using page_text::gesture;
+using page_text::thread_window_count;
+using page_text::value_message;
 std::wstring widen(const std::string& text);
 
 // A Unix path of the build tree as wine shows it to Windows programs.

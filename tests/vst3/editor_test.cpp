@@ -31,27 +31,6 @@ const editor_test::PageDouble& page() {
     return loaded;
 }
 
-// The host's side of edits, with the thread each call came on.
-struct ThreadedHandler : HostObject<IComponentHandler> {
-    struct Call {
-        char kind;  // 'b'egin, 'p'erform, 'e'nd
-        ParamID id;
-        ParamValue value;
-        bool operator==(const Call&) const = default;
-    };
-    tresult PLUGIN_API beginEdit(ParamID id) override { return record({'b', id, 0}); }
-    tresult PLUGIN_API performEdit(ParamID id, ParamValue v) override { return record({'p', id, v}); }
-    tresult PLUGIN_API endEdit(ParamID id) override { return record({'e', id, 0}); }
-    tresult PLUGIN_API restartComponent(int32) override { return kResultOk; }
-    tresult record(Call c) {
-        calls.push_back(c);
-        threads.push_back(GetCurrentThreadId());
-        return kResultOk;
-    }
-    std::vector<Call> calls;
-    std::vector<DWORD> threads;
-};
-
 // What the page of a fresh editor receives: every value in index order.
 std::vector<std::wstring> first_messages(const std::vector<float>& values) {
     std::vector<std::wstring> texts;
@@ -107,7 +86,7 @@ protected:
     }
 
     Plugin plugin;
-    ThreadedHandler handler;
+    RecordingHandler handler;
     std::vector<HWND> frames;
 };
 
@@ -193,7 +172,7 @@ TEST_F(Vst3Editor, PageGesturesBecomeHostEditsOnTheUiThread) {
     ASSERT_TRUE(page().post(browser, gesture('e', cat::kLfoSyncRate, 12.5f)));
     ASSERT_TRUE(host_has(9));
     const ParamID mid_on = cat::vst3_id(cat::kMidOn);
-    using Call = ThreadedHandler::Call;
+    using Call = RecordingHandler::Call;
     EXPECT_EQ(handler.calls, (std::vector<Call>{{'b', kMix, 0},
                                                 {'p', kMix, 1.0},
                                                 {'p', kMix, 0.4},
@@ -203,7 +182,7 @@ TEST_F(Vst3Editor, PageGesturesBecomeHostEditsOnTheUiThread) {
                                                 {'p', mid_on, 0.0},
                                                 {'p', kSyncRate, 12.0 / 23.0},
                                                 {'e', kSyncRate, 0}}));
-    for (DWORD thread : handler.threads) EXPECT_EQ(thread, GetCurrentThreadId());
+    for (std::thread::id thread : handler.threads) EXPECT_EQ(thread, std::this_thread::get_id());
     EXPECT_DOUBLE_EQ(plugin.controller->getParamNormalized(kMix), 0.4);
     EXPECT_DOUBLE_EQ(plugin.controller->getParamNormalized(kSyncRate), 12.0 / 23.0);
     // Edits are not echoed: the host sets the value back if it wants to.
@@ -299,7 +278,7 @@ TEST_F(Vst3Editor, IsRemovedAndAttachedAgainWithAFreshBrowser) {
     EXPECT_EQ(page().sent(second), first_messages(expected));
     ASSERT_TRUE(page().post(second, gesture('s', cat::kMix, 20)));
     ASSERT_TRUE(host_has(1));
-    EXPECT_EQ(handler.calls[0], (ThreadedHandler::Call{'p', kMix, 0.2}));
+    EXPECT_EQ(handler.calls[0], (RecordingHandler::Call{'p', kMix, 0.2}));
 
     EXPECT_EQ(view->removed(), kResultOk);
     EXPECT_EQ(view->release(), 0u);
@@ -356,7 +335,7 @@ TEST_F(Vst3Editor, TwoEditorsRunSideBySide) {
 
     ASSERT_TRUE(page().post(second, gesture('s', cat::kMix, 10)));
     ASSERT_TRUE(host_has(1));
-    EXPECT_EQ(handler.calls[0], (ThreadedHandler::Call{'p', kMix, 0.1}));
+    EXPECT_EQ(handler.calls[0], (RecordingHandler::Call{'p', kMix, 0.1}));
 
     // A closed editor's slot goes to the next view; the other keeps going.
     EXPECT_EQ(one->release(), 0u);

@@ -10,6 +10,7 @@
 #include <deque>
 #include <string>
 #include <utility>
+#include <thread>
 #include <vector>
 
 #include <pluginterfaces/vst/ivsthostapplication.h>
@@ -147,9 +148,11 @@ struct RecordingHandler : HostObject<IComponentHandler> {
     tresult PLUGIN_API restartComponent(int32) override { return kResultOk; }
     tresult record(Call c) {
         calls.push_back(c);
+        threads.push_back(std::this_thread::get_id());
         return kResultOk;
     }
     std::vector<Call> calls;
+    std::vector<std::thread::id> threads;  // the thread each call came on
 };
 
 // The built module, loaded and entered as a host does; left and unloaded

@@ -16,6 +16,8 @@
 #include "tests/webui/loader_double.h"
 #include "webui/host_record.h"
 
+#include "page_text.h"
+
 namespace webui_test {
 
 // The double's controls. The tests keep the double loaded for the whole run,
@@ -85,17 +87,15 @@ void pump_for(DWORD ms);
 std::set<std::wstring> reserved_names();
 bool class_exists(const std::wstring& name);
 std::wstring relay_class_of(const std::wstring& browser_class);
-int thread_window_count();
 DWORD handle_count();
 
 // A visible top-level window of this thread, to embed hosts in.
 HWND make_parent_window(int width = 900, int height = 800);
 
-uint32_t bits_of(float value);
-// "s %08x %08x", as the host writes value messages.
-std::wstring value_message(uint32_t index, float value);
-// A page gesture as the page writes it: kind, space, index and bits in hex.
-std::wstring gesture(char kind, uint32_t index, float value);
+using page_text::bits_of;
+using page_text::gesture;
+using page_text::thread_window_count;
+using page_text::value_message;
 
 // Every test starts with a clean double and ends with nothing left alive.
 class WebuiTest : public testing::Test {
