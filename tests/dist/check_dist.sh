@@ -1,0 +1,90 @@
+#!/bin/sh
+# Checks a release folder made by cmake/package.sh: every bundle in its
+# place with its module, description and page, modules of the right kind
+# exporting only their entry points, every description valid, and the
+# Linux bundles working in the test hosts (the VST3 test host and lilv).
+#
+#   check_dist.sh DIST LINUX_BUILD
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+dist=$(cd "${1:?release folder}" && pwd) || exit 1
+linux_build=$(cd "${2:?Linux build folder}" && pwd) || exit 1
+status=0
+
+fail() {
+    echo "FAILED: $*"
+    status=1
+}
+
+need_file() {
+    [ -f "$1" ] || fail "missing file $1"
+}
+
+# The page, file for file as in resources/.
+need_page() {
+    folder=$1
+    (cd "$root/resources" && find . -type f) | while read -r file; do
+        cmp -s "$root/resources/$file" "$folder/$file" || echo "$folder/$file"
+    done >"$dist.page-diff"
+    [ -s "$dist.page-diff" ] && fail "page files missing or different: $(cat "$dist.page-diff")"
+    rm -f "$dist.page-diff"
+}
+
+need_type() {
+    file -b "$1" | grep -q "$2" || fail "$1 is not $2: $(file -b "$1")"
+}
+
+win_vst3="$dist/windows/vst3/Yawp Wah.vst3/Contents"
+win_lv2="$dist/windows/lv2/yawp-wah.lv2"
+linux_vst3="$dist/linux/vst3/Yawp Wah.vst3/Contents"
+linux_lv2="$dist/linux/lv2/yawp-wah.lv2"
+
+echo "--- layout"
+need_file "$dist/README.txt"
+need_file "$win_vst3/x86_64-win/Yawp Wah.vst3"
+need_page "$win_vst3/Resources"
+for f in tallow-yawp-wah.dll manifest.ttl yawp-wah.ttl; do need_file "$win_lv2/$f"; done
+need_page "$win_lv2"
+need_file "$linux_vst3/x86_64-linux/Yawp Wah.so"
+need_page "$linux_vst3/Resources"
+for f in tallow-yawp-wah.so manifest.ttl yawp-wah.ttl; do need_file "$linux_lv2/$f"; done
+need_page "$linux_lv2"
+# Microsoft's loader is in both Windows bundles or in neither.
+vst3_loader=no
+lv2_loader=no
+[ -f "$win_vst3/x86_64-win/WebView2Loader.dll" ] && vst3_loader=yes
+[ -f "$win_lv2/WebView2Loader.dll" ] && lv2_loader=yes
+[ "$vst3_loader" = "$lv2_loader" ] || fail "WebView2Loader.dll in one Windows bundle only"
+echo "WebView2Loader.dll in the Windows bundles: $vst3_loader"
+
+echo "--- modules"
+need_type "$win_vst3/x86_64-win/Yawp Wah.vst3" "PE32+ executable (DLL).*x86-64"
+need_type "$win_lv2/tallow-yawp-wah.dll" "PE32+ executable (DLL).*x86-64"
+need_type "$linux_vst3/x86_64-linux/Yawp Wah.so" "ELF 64-bit LSB shared object, x86-64"
+need_type "$linux_lv2/tallow-yawp-wah.so" "ELF 64-bit LSB shared object, x86-64"
+sh "$root/tests/vst3/check_exports.sh" x86_64-w64-mingw32-objdump "$win_vst3/x86_64-win/Yawp Wah.vst3" ||
+    fail "Windows VST3 exports"
+sh "$root/tests/vst3/check_exports.sh" nm "$linux_vst3/x86_64-linux/Yawp Wah.so" || fail "Linux VST3 exports"
+sh "$root/tests/lv2host/check_exports.sh" "$linux_lv2/tallow-yawp-wah.so" || fail "Linux LV2 exports"
+lv2_exports=$(x86_64-w64-mingw32-objdump -p "$win_lv2/tallow-yawp-wah.dll" |
+    sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | tr '\n' ' ')
+echo "Windows LV2 exported: $lv2_exports"
+[ "$lv2_exports" = "lv2_descriptor lv2ui_descriptor " ] || fail "Windows LV2 exports"
+
+echo "--- descriptions"
+sh "$root/tests/lv2host/validate_bundle.sh" "$win_lv2" || fail "Windows LV2 description"
+sh "$root/tests/lv2host/validate_bundle.sh" "$linux_lv2" || fail "Linux LV2 description"
+grep -q "ui:WindowsUI" "$win_lv2/manifest.ttl" || fail "the Windows manifest declares no UI"
+grep -q "ui:binary <tallow-yawp-wah.dll>" "$win_lv2/manifest.ttl" || fail "the Windows UI is not in the module"
+grep -qE "ui:(ui|binary|WindowsUI)" "$linux_lv2/manifest.ttl" "$linux_lv2/yawp-wah.ttl" && fail "the Linux bundle declares a UI"
+
+echo "--- the Linux bundles in the test hosts"
+YAWP_LV2_TEST_PATH="$dist/linux/lv2" "$linux_build/tests/lv2host/lv2_lilv_host" --gtest_brief=1 ||
+    fail "the Linux LV2 bundle in lilv"
+LV2_PATH="$dist/linux/lv2" sh "$root/tests/lv2host/host_tools.sh" bench || fail "the Linux LV2 bundle in lv2bench"
+YAWP_VST3_TEST_MODULE="$linux_vst3/x86_64-linux/Yawp Wah.so" "$linux_build/tests/vst3/vst3_tests" --gtest_brief=1 ||
+    fail "the Linux VST3 bundle"
+
+[ $status -eq 0 ] && echo "the release folder is complete"
+exit $status
