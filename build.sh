@@ -40,8 +40,8 @@ if [ "$what" = demo ]; then
     rm -rf dist/demo
     mkdir -p dist/demo
     build/linux/tools/demo/yawp-wah-demo dist/demo
-    sh tools/demo/make-spectrograms.sh dist/demo
-    echo "demo: WAV files and spectrograms in $root/dist/demo"
+    sh tools/demo/draw-sonograms.sh dist/demo
+    echo "demo: WAV files and sonograms in $root/dist/demo"
     sh cmake/package.sh dist build/linux build/windows
     exit 0
 fi

@@ -40,9 +40,9 @@ void Engine::initialise() {
     lfo_.initialise();
 
     const float crossfade = cutoff_of_time_constant(kCrossfadeTimeConstant);
-    mix_.configure(crossfade, crossfade, 0);
+    mix_.configure(crossfade, crossfade);
     mix_.target = 1.0f;
-    bypass_.configure(crossfade, crossfade, 0);
+    bypass_.configure(crossfade, crossfade);
     bypass_.target = 1.0f;
 
     formants_.initialise();
@@ -51,7 +51,6 @@ void Engine::initialise() {
 }
 
 void Engine::set_sample_rate(float fs) {
-    fs_ = fs;
     K_ = fs * numeric::kInvTwoPi;
     T_ = 1.0f / fs;
     envelope_.detector.K = K_;

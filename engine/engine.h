@@ -64,7 +64,6 @@ private:
     void resync_lfo();
     void process_chunk(const float* in, float* out, uint32_t n);
 
-    float fs_ = 48000;
     float K_ = 48000 * 0.15915494f;
     float T_ = 1.0f / 48000;
 

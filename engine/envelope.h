@@ -15,7 +15,7 @@ struct EnvelopeFollower {
     float depth = 0;   // env_amount × 0.5: ±50 at ±100 %
 
     void initialise(float attack_ms, float release_ms) {
-        detector.configure(cutoff_of_ms(attack_ms), cutoff_of_ms(release_ms), 0);
+        detector.configure(cutoff_of_ms(attack_ms), cutoff_of_ms(release_ms));
     }
     void set_attack(float ms) { detector.set_rise_cutoff(cutoff_of_ms(ms)); }
     void set_release(float ms) { detector.set_fall_cutoff(cutoff_of_ms(ms)); }

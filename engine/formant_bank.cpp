@@ -77,8 +77,7 @@ void FormantBank::compute_coefficients() {
     const F4 f = min(smoothed_.prewarp, prewarp_ceiling_);
     ratio_ = mul(tan_prewarp(pi_over_fs_, f), reciprocal(f));
     g_ = mul(smoothed_.cutoff, ratio_);
-    k_ = reciprocal(smoothed_.q);
-    k_plus_g_ = add(k_, g_);
+    k_plus_g_ = add(reciprocal(smoothed_.q), g_);
     d_ = reciprocal(add(splat(1.0f), mul(g_, k_plus_g_)));
 }
 

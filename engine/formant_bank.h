@@ -103,7 +103,6 @@ private:
     // Coefficients.
     lanes::F4 ratio_ = {};  // tan(π f / fs) / f
     lanes::F4 g_ = {};
-    lanes::F4 k_ = {};
     lanes::F4 k_plus_g_ = {};
     lanes::F4 d_ = {};
 

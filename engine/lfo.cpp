@@ -24,7 +24,7 @@ float LfoRandom::next() {
 }
 
 void Lfo::initialise() {
-    glide.configure(kInfiniteCutoff, kInfiniteCutoff, 0);
+    glide.configure(kInfiniteCutoff, kInfiniteCutoff);
     free_rate = 2.0f;
     sync = false;
     frequency = free_rate;

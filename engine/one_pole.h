@@ -1,7 +1,8 @@
-// The one-pole smoother shared by the envelope detector, the LFO rate glide,
-// the mix and bypass crossfades and the formant filters' parameter
-// smoothing. Cutoffs are in Hz; coefficients are refreshed lazily from dirty
-// flags so that a parameter change costs nothing until the next block.
+// The one-pole smoother shared by the envelope detector, the LFO rate glide
+// and the mix and bypass crossfades (the formant filters glide in their own
+// lanes with the same coefficient formula). Cutoffs are in Hz; coefficients
+// are refreshed lazily from dirty flags so that a parameter change costs
+// nothing until the next block.
 #pragma once
 
 #include <cstdint>
@@ -32,23 +33,20 @@ inline float one_pole_coefficient(float K, float cutoff) {
 }
 
 struct OnePole {
-    enum Dirty : uint32_t { kRise = 1, kFall = 2, kThreshold = 4, kAll = 7 };
+    enum Dirty : uint32_t { kRise = 1, kFall = 2, kAll = 3 };
 
     float K = 0;
     float rise = 0;
     float fall = 0;
-    float threshold_sq = 0;
     float rise_cutoff = kInfiniteCutoff;
     float fall_cutoff = kInfiniteCutoff;
-    float threshold = 0;
     uint32_t dirty = kAll;
     float state = 0;
     float target = 0;
 
-    void configure(float rise_hz, float fall_hz, float snap) {
+    void configure(float rise_hz, float fall_hz) {
         rise_cutoff = rise_hz;
         fall_cutoff = fall_hz;
-        threshold = snap;
         dirty = kAll;
     }
 
@@ -72,7 +70,6 @@ struct OnePole {
         if (dirty == 0) return;
         if (dirty & kRise) rise = one_pole_coefficient(K, rise_cutoff);
         if (dirty & kFall) fall = one_pole_coefficient(K, fall_cutoff);
-        if (dirty & kThreshold) threshold_sq = threshold * threshold;
         dirty = 0;
     }
 

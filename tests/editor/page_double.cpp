@@ -79,41 +79,6 @@ std::wstring PageDouble::log(HWND browser) const {
     return text;
 }
 
-bool pump_until(const std::function<bool()>& done, DWORD timeout_ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (GetTickCount() - start > timeout_ms) return false;
-        MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
-}
-
-void pump_for(DWORD ms) {
-    const DWORD start = GetTickCount();
-    pump_until([&] { return GetTickCount() - start >= ms; }, ms + 1000);
-}
-
-HWND make_parent_window(int width, int height) {
-    static const bool registered = [] {
-        WNDCLASSEXW window_class{};
-        window_class.cbSize = sizeof(window_class);
-        window_class.lpfnWndProc = DefWindowProcW;
-        window_class.hInstance = GetModuleHandleW(nullptr);
-        window_class.lpszClassName = L"editor-test-frame";
-        return RegisterClassExW(&window_class) != 0;
-    }();
-    if (!registered) return nullptr;
-    HWND window = CreateWindowExW(0, L"editor-test-frame", L"plug-in host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
-                                  width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    pump_for(20);
-    return window;
-}
-
 HWND browser_window_in(HWND parent) {
     HWND found = nullptr;
     EnumChildWindows(parent, note_foreign_child, reinterpret_cast<LPARAM>(&found));

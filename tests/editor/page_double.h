@@ -16,6 +16,7 @@
 
 #include "tests/webui/loader_double.h"
 
+#include "tests/webui/test_windows.h"
 #include "tests/webui/page_text.h"
 
 namespace editor_test {
@@ -46,16 +47,14 @@ private:
     WV2DoubleLog log_;
 };
 
-// Serves this thread's messages until done() holds; false on time-out.
-bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 30000);
-void pump_for(DWORD ms);
+using test_windows::make_parent_window;
+using test_windows::pump_for;
+using test_windows::pump_until;
 
 // Serves this thread's messages until the window is visible; false after
 // five seconds.
 bool wait_until_visible(HWND window);
 
-// A visible top-level window of this thread, as a host's editor frame.
-HWND make_parent_window(int width = 900, int height = 800);
 // The browser's window inside a parent: the child that another thread owns.
 HWND browser_window_in(HWND parent);
 using page_text::bits_of;

@@ -15,8 +15,8 @@ const std::string& lv2_path() {
 }
 
 // Discovery the way a host does it: LV2_PATH names the folders that hold
-// bundles, then everything on it is loaded. The system folder adds the LV2
-// specifications, as on any desktop.
+// bundles, then everything on it is loaded. The system folder adds LV2's own
+// vocabulary bundles (core, atom, units...), as on any desktop.
 Session::Session() {
     const std::string path = lv2_path() + ":/usr/lib/lv2";
     setenv("LV2_PATH", path.c_str(), 1);

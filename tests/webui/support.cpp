@@ -168,25 +168,6 @@ void text_handler(WV2Host* host, const char* text) {
     if (g_text_hook) g_text_hook(host, text);
 }
 
-bool pump_until(const std::function<bool()>& done, DWORD timeout_ms) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (GetTickCount() - start > timeout_ms) return false;
-        MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
-}
-
-void pump_for(DWORD ms) {
-    DWORD start = GetTickCount();
-    pump_until([&] { return GetTickCount() - start >= ms; }, ms + 1000);
-}
-
 std::set<std::wstring> reserved_names() {
     wchar_t folder[MAX_PATH + 2];
     GetTempPathW(MAX_PATH + 2, folder);
@@ -221,22 +202,6 @@ DWORD handle_count() {
     for (ULONG_PTR value = 4; value < kHighestHandle; value += 4)
         if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
     return count;
-}
-
-HWND make_parent_window(int width, int height) {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXW window_class{};
-        window_class.cbSize = sizeof(window_class);
-        window_class.lpfnWndProc = DefWindowProcW;
-        window_class.hInstance = GetModuleHandleW(nullptr);
-        window_class.lpszClassName = L"webui-test-parent";
-        registered = RegisterClassExW(&window_class) != 0;
-    }
-    HWND window = CreateWindowExW(0, L"webui-test-parent", L"plug-in host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
-                                  width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    pump_for(20);
-    return window;
 }
 
 void WebuiTest::SetUp() {

@@ -16,6 +16,7 @@
 #include "tests/webui/loader_double.h"
 #include "webui/host_record.h"
 
+#include "test_windows.h"
 #include "page_text.h"
 
 namespace webui_test {
@@ -78,9 +79,9 @@ extern std::function<void(WV2Host* host, const char* text)> g_text_hook;
 void text_handler(WV2Host* host, const char* text);
 inline const WV2MessageHandler kTextHandler = text_handler;
 
-// Serves this thread's messages until done() holds; false on time-out.
-bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 30000);
-void pump_for(DWORD ms);
+using test_windows::make_parent_window;
+using test_windows::pump_for;
+using test_windows::pump_until;
 
 // What the host leaves behind: names in the temporary folder that start
 // with "vin", window classes, windows of this thread, handles.
@@ -89,8 +90,6 @@ bool class_exists(const std::wstring& name);
 std::wstring relay_class_of(const std::wstring& browser_class);
 DWORD handle_count();
 
-// A visible top-level window of this thread, to embed hosts in.
-HWND make_parent_window(int width = 900, int height = 800);
 
 using page_text::bits_of;
 using page_text::gesture;

@@ -19,7 +19,7 @@ constexpr double kPluckMuteSeconds = 0.01;  // the next pluck stops the last
 constexpr uint32_t kNoiseSeed = 12345;
 
 // Sawtooth with the PolyBLEP correction at each wrap: bright but without
-// the aliasing whine of a naive ramp, which would blur the spectrograms.
+// the aliasing whine of a naive ramp, which would blur the sonograms.
 class Saw {
 public:
     explicit Saw(double hz) : step_(hz / kSampleRate) {}

@@ -1,7 +1,7 @@
 // yawp-wah-demo OUTDIR: makes a synthetic input, renders it through a few
 // settings that show what the effect does, and writes input.wav, one WAV
 // per setting and scenes.txt (file name and title per line, for the
-// spectrogram script).
+// sonogram script).
 #include <cmath>
 #include <cstdio>
 #include <filesystem>

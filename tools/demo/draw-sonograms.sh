@@ -1,16 +1,16 @@
 #!/bin/sh
-# Writes one spectrogram PNG beside each WAV file in OUTDIR, titled from
+# Writes one sonogram PNG beside each WAV file in OUTDIR, titled from
 # OUTDIR/scenes.txt (lines "name|title", written by yawp-wah-demo) or with
 # the file name. Needs sox.
-# Usage: make-spectrograms.sh OUTDIR
+# Usage: draw-sonograms.sh OUTDIR
 set -eu
 
 if [ $# -ne 1 ] || [ ! -d "$1" ]; then
-    echo "usage: make-spectrograms.sh OUTDIR" >&2
+    echo "usage: draw-sonograms.sh OUTDIR" >&2
     exit 2
 fi
 if ! command -v sox >/dev/null 2>&1; then
-    echo "make-spectrograms.sh: sox is not installed" >&2
+    echo "draw-sonograms.sh: sox is not installed" >&2
     exit 2
 fi
 
@@ -42,6 +42,6 @@ for wav in "$dir"/*.wav; do
     found=1
 done
 if [ "$found" -eq 0 ]; then
-    echo "make-spectrograms.sh: no WAV files in $dir" >&2
+    echo "draw-sonograms.sh: no WAV files in $dir" >&2
     exit 2
 fi
