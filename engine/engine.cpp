@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fault_guard.h"
 #include "fp_mode.h"
 #include "numeric.h"
 
@@ -136,10 +137,14 @@ float Engine::get_parameter(uint32_t index) const {
     return index < kInputCount ? raw_[index] : 0.0f;
 }
 
+// A host's tempo and speed are each finite, but their product can still
+// overflow; such a rate would poison the LFO phase, so the LFO keeps the
+// rate it had.
 void Engine::recompute_lfo_frequency() {
     if (lfo_.sync) {
         const float rate = sync_rate(lfo_.sync_index + 1);
-        lfo_.frequency = rate * kPerMinute * transport_.effective_speed * transport_.tempo;
+        const float frequency = rate * kPerMinute * transport_.effective_speed * transport_.tempo;
+        if (std::isfinite(frequency)) lfo_.frequency = frequency;
     } else {
         lfo_.frequency = lfo_.free_rate;
     }
@@ -237,6 +242,12 @@ static float modulated_position(float x, float position, EnvelopeFollower* envel
 // is written only after its input is read for the last time, so in-place
 // buffers work.
 void Engine::process_chunk(const float* in, float* out, uint32_t n) {
+    // Samples that are not sound enter as silence.
+    if (!fault_guard::all_sound(in, n)) {
+        fault_guard::silence_faults(in, admitted_, n);
+        in = admitted_;
+    }
+
     EnvelopeFollower envelope = envelope_;
     Lfo lfo = lfo_;
     EngineOutputs last{};
@@ -270,6 +281,44 @@ void Engine::process_chunk(const float* in, float* out, uint32_t n) {
     mix_.state = mix.state;
     bypass_.state = bypass.state;
     outputs_ = last;
+
+    // With the input admitted above nothing should overflow; if something
+    // did anyway, it is cleared before the next chunk.
+    if (!fault_guard::clean(finite_probe())) recover(out, n);
+}
+
+// [audio-thread] NaN in some lane when any state is not finite.
+lanes::F4 Engine::finite_probe() const {
+    using fault_guard::probe;
+    const EngineOutputs& o = outputs_;
+    const lanes::F4 scalars = probe(_mm_setr_ps(envelope_.detector.state, lfo_.accumulator, lfo_.glide.state, lfo_.random_value));
+    const lanes::F4 fades = probe(_mm_setr_ps(mix_.state, bypass_.state, o.lfo_output, o.env_output));
+    const lanes::F4 meters = probe(_mm_setr_ps(o.mod_position, o.lfo_phase, 0.0f, 0.0f));
+    return lanes::add(lanes::add(formants_.finite_probe(), scalars), lanes::add(fades, meters));
+}
+
+bool Engine::state_is_finite() const { return fault_guard::clean(finite_probe()); }
+
+// [audio-thread] Each state that is not finite goes back to what reset
+// gives it; the others carry on, so a filter fault does not restart the
+// LFO. The chunk's output samples that are not finite become silence.
+void Engine::recover(float* out, uint32_t n) {
+    using std::isfinite;
+    formants_.recover();
+    if (!isfinite(envelope_.detector.state)) envelope_.detector.state = 0;
+    if (!isfinite(lfo_.accumulator)) lfo_.accumulator = 0;
+    if (!isfinite(lfo_.glide.state)) lfo_.glide.state = lfo_.glide.target;
+    lfo_.random_value = fault_guard::finite_or_zero(lfo_.random_value);
+    if (!isfinite(mix_.state)) mix_.state = mix_.target;
+    if (!isfinite(bypass_.state)) bypass_.state = bypass_.target;
+
+    EngineOutputs& o = outputs_;
+    if (!isfinite(o.mod_position)) o.mod_position = position_ * 100.0f;
+    o.lfo_phase = fault_guard::finite_or_zero(o.lfo_phase);
+    o.lfo_output = fault_guard::finite_or_zero(o.lfo_output);
+    o.env_output = fault_guard::finite_or_zero(o.env_output);
+
+    for (uint32_t i = 0; i < n; ++i) out[i] = fault_guard::finite_or_zero(out[i]);
 }
 
 }  // namespace yawp

@@ -49,6 +49,12 @@ public:
 
     EngineOutputs outputs() const { return outputs_; }
 
+    // Whether every state of the engine holds a finite value: filter
+    // memories and glides, envelope detector, LFO, crossfades and outputs.
+    // After any process call it does (see fault_guard.h); for tests and
+    // fuzzers.
+    bool state_is_finite() const;
+
 private:
     struct TransportState {
         bool rolling;
@@ -63,6 +69,8 @@ private:
     void recompute_lfo_frequency();
     void resync_lfo();
     void process_chunk(const float* in, float* out, uint32_t n);
+    lanes::F4 finite_probe() const;
+    void recover(float* out, uint32_t n);
 
     float K_ = 48000 * 0.15915494f;
     float T_ = 1.0f / 48000;
@@ -77,7 +85,9 @@ private:
     float cached_position_ = -1.0f;
     bool shapes_changed_ = true;
 
-    // Per-sample values of the chunk being processed.
+    // Per-sample values of the chunk being processed. `admitted_` holds
+    // the chunk's input when some sample of it had to be silenced.
+    float admitted_[FormantBank::kChunk];
     float chunk_position_[FormantBank::kChunk];
     Formants chunk_formants_[FormantBank::kChunk];
     float chunk_wet_[FormantBank::kChunk];

@@ -1,5 +1,6 @@
 #include "formant_bank.h"
 
+#include "fault_guard.h"
 #include "one_pole.h"
 
 namespace yawp {
@@ -41,6 +42,19 @@ void FormantBank::reset() {
     smoothed_ = {cutoff_target_, prewarp_target(), q_target_};
     update(true);
     memories_ = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), cutoff_target_};
+}
+
+F4 FormantBank::finite_probe() const {
+    using fault_guard::probe;
+    const F4 memories = add(add(probe(memories_.hp), probe(memories_.lp)), add(probe(memories_.bp), probe(memories_.previous_cutoff)));
+    const F4 smoothed = add(add(probe(smoothed_.cutoff), probe(smoothed_.prewarp)), probe(smoothed_.q));
+    return add(memories, smoothed);
+}
+
+// The targets come from the vowel model and are always finite, so a reset
+// brings back a bank that sounds as it should from its next sample.
+void FormantBank::recover() {
+    if (!fault_guard::clean(finite_probe())) reset();
 }
 
 F4 FormantBank::prewarp_target() const {

@@ -23,6 +23,12 @@ public:
     void set_sample_rate(float fs, float K);
     void reset();
 
+    // [audio-thread] The guard against faults: a probe that is NaN in some
+    // lane when a memory or a smoothed value is not finite, and the
+    // recovery, which resets the bank when its probe says so.
+    lanes::F4 finite_probe() const;
+    void recover();
+
     // Samples handled per pass of process(); the engine feeds blocks in
     // pieces of at most this size.
     static constexpr uint32_t kChunk = 64;

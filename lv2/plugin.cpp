@@ -10,6 +10,7 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include "engine/fault_guard.h"
 #include "engine/fp_mode.h"
 #include "lv2/instance.h"
 #include "lv2/uris.h"
@@ -100,12 +101,13 @@ void read_control_ports(Instance* self, bool holds_guard) {
     }
 }
 
-// [audio-thread]
+// [audio-thread] The engine keeps its outputs finite; a host is never shown
+// anything else even so.
 void write_meters(Instance* self) {
     const EngineOutputs o = self->engine.outputs();
     const float values[catalogue::kOutputCount] = {o.mod_position, o.lfo_phase, o.lfo_output, o.env_output};
     for (uint32_t k = 0; k < catalogue::kOutputCount; ++k)
-        if (float* port = control_port(self, kPortFirstOutput + k)) *port = values[k];
+        if (float* port = control_port(self, kPortFirstOutput + k)) *port = fault_guard::finite_or_zero(values[k]);
 }
 
 // [audio-thread] Never waits: when a state call holds the guard, port

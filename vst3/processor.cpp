@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/fault_guard.h"
 #include "engine/fp_mode.h"
 #include "engine/spin_guard.h"
 #include "state/document.h"
@@ -382,10 +383,13 @@ void Processor::run_engine(ProcessData& data, uint32_t n) {
     engine_.process(in, out, n, transport_);
 }
 
-// [audio-thread] Only values that moved are reported; NaN always moves.
+// [audio-thread] Only values that moved are reported. The engine keeps its
+// outputs finite; a host is never shown anything else even so.
 void Processor::report_outputs(IParameterChanges* changes, uint32_t n) {
     const EngineOutputs o = engine_.outputs();
-    const float values[kOutputCount] = {o.mod_position, o.lfo_phase, o.lfo_output, o.env_output};
+    using fault_guard::finite_or_zero;
+    const float values[kOutputCount] = {finite_or_zero(o.mod_position), finite_or_zero(o.lfo_phase),
+                                        finite_or_zero(o.lfo_output), finite_or_zero(o.env_output)};
     // The last sample of the block; a block without samples reports at 0.
     const int32 offset = n > 0 ? static_cast<int32>(n - 1) : 0;
     for (uint32_t k = 0; k < kOutputCount; ++k) {

@@ -206,6 +206,34 @@ TEST_F(LilvHost, InPlaceProcessingMatches) {
     }
 }
 
+TEST_F(LilvHost, ABlockWithANaNDoesNotSilenceTheEffect) {
+    HostedInstance host;
+    ASSERT_TRUE(host.ok());
+    host.ports.parameter(cat::kLfoOn) = 1.0f;
+    host.ports.parameter(cat::kEnvOn) = 1.0f;
+    host.activate();
+    uint32_t t = 0;
+    auto fill = [&] {
+        for (uint32_t i = 0; i < 256; ++i, ++t) host.ports.in[i] = 0.3f * std::sin(0.03f * static_cast<float>(t));
+    };
+    fill();
+    host.ports.in[17] = std::nanf("");
+    host.ports.in[18] = -INFINITY;
+    host.run(256);
+    for (int block = 0; block < 40; ++block) {
+        fill();
+        host.run(256);
+        float level = 0;
+        for (uint32_t i = 0; i < 256; ++i) {
+            ASSERT_TRUE(std::isfinite(host.ports.out[i])) << block << " " << i;
+            level = std::max(level, std::fabs(host.ports.out[i]));
+        }
+        EXPECT_GT(level, 0.01f) << block;
+        for (uint32_t k = 0; k < cat::kOutputCount; ++k)
+            ASSERT_TRUE(std::isfinite(host.ports.meter(cat::kInputCount + k))) << kMeterSymbols[k];
+    }
+}
+
 TEST_F(LilvHost, WithoutAMapItStillProcessesButRefusesState) {
     HostedInstance host(false);
     ASSERT_TRUE(host.ok());

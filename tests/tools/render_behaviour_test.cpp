@@ -213,5 +213,30 @@ TEST(RenderBehaviour, ListAndHelp) {
     EXPECT_NE(help.out.find("Usage: yawp-wah-render"), std::string::npos);
 }
 
+TEST(RenderBehaviour, RecoversFromBadSamplesInTheFile) {
+    // A 220 Hz tone at -10 dBFS with NaN, +inf, 1e30 and -inf in it: the
+    // effect plays on after each of them.
+    TempDir dir;
+    std::vector<float> x(kRate);
+    for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(0.316227766 * std::sin(6.283185307179586 * 220 * i / kRate));
+    x[1000] = std::nanf("");
+    x[2000] = INFINITY;
+    x[3000] = 1e30f;
+    x[4000] = -INFINITY;
+    const std::vector<std::vector<std::string>> settings = {{}, {"--set", "lfo_on=1"}, {"--set", "env_on=1"}};
+    for (const auto& options : settings) {
+        const Sound s = render(dir, x, 1, kFloatWav, options);
+        ASSERT_EQ(s.samples.size(), x.size());
+        size_t bad = 0;
+        double level = 0;
+        for (size_t i = 4001; i < s.samples.size(); ++i) {
+            bad += std::isfinite(s.samples[i]) ? 0 : 1;
+            if (std::isfinite(s.samples[i])) level = std::max(level, std::fabs(static_cast<double>(s.samples[i])));
+        }
+        EXPECT_EQ(bad, 0u) << (options.empty() ? "defaults" : options[1]);
+        EXPECT_GT(level, 0.05) << "still sounding";
+    }
+}
+
 }  // namespace
 }  // namespace yawp::test

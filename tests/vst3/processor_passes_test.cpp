@@ -147,18 +147,25 @@ TEST_F(ProcessorPasses, OutputsAreReportedWhenTheyMove) {
     plugin.process(64, nullptr, &first);
     EXPECT_TRUE(first.queues.empty()) << "the first outputs equal those reported at initialize";
 
-    engine_log().outputs = {42, 0.25f, std::numeric_limits<float>::quiet_NaN(), -0.5f};
+    engine_log().outputs = {42, 0.25f, 0.75f, -0.5f};
     plugin.process(64, nullptr, &moved);
     ASSERT_EQ(moved.queues.size(), 4u);
     EXPECT_EQ(moved.find(kModPosition)->points[0].offset, 63);
     EXPECT_DOUBLE_EQ(moved.find(kModPosition)->points[0].value, 0.42);
     EXPECT_DOUBLE_EQ(moved.find(cat::vst3_id(cat::kOutEnvOutput))->points[0].value, 0.25);
 
-    // NaN never equals what was reported; a block of 0 samples reports at 0.
+    // A value that is not finite is never shown to the host: it reads 0, so
+    // it is reported once and then stands. A block of 0 samples reports at 0.
+    engine_log().outputs.lfo_output = std::numeric_limits<float>::quiet_NaN();
     plugin.process(0, nullptr, &again);
     ASSERT_EQ(again.queues.size(), 1u);
     EXPECT_EQ(again.queues[0].id, cat::vst3_id(cat::kOutLfoOutput));
     EXPECT_EQ(again.queues[0].points[0].offset, 0);
+    EXPECT_DOUBLE_EQ(again.queues[0].points[0].value, cat::plain_to_normalized(cat::kOutLfoOutput, 0.0));
+    ParamChanges still;
+    engine_log().outputs.lfo_output = std::numeric_limits<float>::infinity();
+    plugin.process(8, nullptr, &still);
+    EXPECT_EQ(still.find(cat::vst3_id(cat::kOutLfoOutput)), nullptr);
 
     // A value the host had no queue for still counts as reported.
     engine_log().outputs.mod_position = 7;

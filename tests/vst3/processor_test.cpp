@@ -92,6 +92,33 @@ TEST(Vst3Processor, SilenceUntilBothBusesWereOnAtActivation) {
     EXPECT_NE(plugin.out, std::vector<float>(256, 0.0f));
 }
 
+TEST(Vst3Processor, ABlockWithANaNDoesNotSilenceTheEffect) {
+    Plugin plugin;
+    plugin.activate();
+    ParamChanges settings;
+    settings.add(cat::vst3_id(cat::kLfoOn), {{0, 1.0}}).add(cat::vst3_id(cat::kEnvOn), {{0, 1.0}});
+    std::vector<float> bad = tone(256);
+    bad[0] = std::nanf("");
+    bad[100] = INFINITY;
+    bad[255] = -1e30f;
+    plugin.process(256, &settings, nullptr, nullptr, bad);
+    for (int block = 0; block < 40; ++block) {
+        ParamChanges out;
+        ASSERT_EQ(plugin.process(256, nullptr, &out, nullptr, tone(256)), kResultOk);
+        float level = 0;
+        for (float y : plugin.out) {
+            ASSERT_TRUE(std::isfinite(y)) << block;
+            level = std::max(level, std::fabs(y));
+        }
+        EXPECT_GT(level, 0.01f) << block;
+        for (uint32_t k = 0; k < cat::kOutputCount; ++k) {
+            const ParamQueue* q = out.find(cat::vst3_id(cat::kInputCount + k));
+            for (size_t i = 0; q != nullptr && i < q->points.size(); ++i)
+                ASSERT_TRUE(std::isfinite(q->points[i].value)) << block << " output " << k;
+        }
+    }
+}
+
 // Blocks of every size from 0 up to the maximum, silent and not, from a
 // thread other than the one that set the processor up, before and after
 // activating it again.
