@@ -1,6 +1,9 @@
 // Writes the seed corpus of the fuzz targets with our own writer:
-//   make-seeds DIR   ->  DIR/map_parse, DIR/archive_read, DIR/document
+//   make-seeds DIR   ->  DIR/map_parse, DIR/archive_read, DIR/document,
+//                        DIR/engine_audio
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -34,6 +37,36 @@ ParameterValues defaults() {
     return v;
 }
 
+template <class T>
+void append(Bytes* out, T value) {
+    uint8_t bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof value);
+    out->insert(out->end(), bytes, bytes + sizeof bytes);
+}
+
+// A 48 kHz session in fuzz_engine_audio's commands: the LFO and the envelope
+// on, a rolling transport, then blocks of a sine with a NaN and an infinity.
+Bytes engine_session() {
+    Bytes out = {3};
+    for (uint32_t index : {yawp::catalogue::kLfoOn, yawp::catalogue::kEnvOn}) {
+        out.push_back(0x01);
+        out.push_back(static_cast<uint8_t>(index));
+        append(&out, 1.0);
+    }
+    out.push_back(0x81);
+    append<uint16_t>(&out, 0x00F);
+    append(&out, 128.0f);
+    append(&out, 1.0f);
+    append(&out, 2.5);
+    for (uint16_t n : {uint16_t{300}, uint16_t{64}}) {
+        out.push_back(0xA0);
+        append(&out, n);
+        for (uint16_t i = 0; i < n; ++i)
+            append(&out, i == 70 ? NAN : (i == 71 ? INFINITY : 0.5f * std::sin(0.07f * i)));
+    }
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,7 +75,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path dir = argv[1];
-    for (const char* sub : {"map_parse", "archive_read", "document"}) fs::create_directories(dir / sub);
+    for (const char* sub : {"map_parse", "archive_read", "document", "engine_audio"}) fs::create_directories(dir / sub);
+    const Bytes session = engine_session();
+    put(dir / "engine_audio" / "session", {session.data(), session.size()});
 
     ParameterValues odd = defaults();
     odd[yawp::catalogue::kMix] = 150.0f;
