@@ -1,0 +1,132 @@
+// The fast engine against the plain per-sample reference: random settings,
+// random automation between blocks of random size (1 to 4096), transport
+// changes and re-activations, and the output compared bit for bit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "engine_fixture.h"
+#include "reference_engine.h"
+
+using namespace yawp;
+using namespace yawp::test;
+namespace cat = yawp::catalogue;
+
+namespace {
+
+constexpr float kRates[] = {44100.0f, 48000.0f, 96000.0f};
+constexpr uint32_t kMaxBlock = 4096;
+
+struct Pair {
+    Engine fast;
+    ReferenceEngine plain;
+
+    void set(uint32_t index, float value) {
+        fast.set_parameter(index, value);
+        plain.set_parameter(index, value);
+    }
+    void activate(float rate) {
+        fast.set_sample_rate(rate);
+        fast.reset();
+        plain.set_sample_rate(rate);
+        plain.reset();
+    }
+};
+
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// A plain value anywhere in the parameter's range, as a host would send it;
+// now and then exactly an end of the range.
+float random_value(uint32_t index, std::mt19937& rng) {
+    const cat::RangeEntry* e = cat::entry(index);
+    std::uniform_real_distribution<double> unit(0, 1);
+    double u = unit(rng);
+    if (u < 0.05) u = 0;
+    if (u > 0.95) u = 1;
+    return static_cast<float>(cat::coerce(index, e->minimum + u * (e->maximum - e->minimum)));
+}
+
+// Parameters a session automates most: the modulation and the pedal.
+constexpr uint32_t kAutomated[] = {cat::kPosition, cat::kMix, cat::kLfoOn, cat::kLfoWaveform, cat::kLfoAmount,
+                                   cat::kLfoFreeRate, cat::kEnvOn, cat::kEnvAmount, cat::kBypass, cat::kMidOn};
+
+// The input: a sine, noise, silence, or a mix of them with the odd NaN.
+void fill(std::vector<float>* x, uint32_t n, std::mt19937& rng, uint64_t* clock) {
+    std::uniform_real_distribution<float> noise(-1, 1);
+    const uint32_t kind = rng() % 4;
+    for (uint32_t i = 0; i < n; ++i, ++*clock) {
+        const float s = 0.6f * std::sin(0.031f * static_cast<float>(*clock % 100000));
+        (*x)[i] = kind == 0 ? s : kind == 1 ? 0.3f * noise(rng) : kind == 2 ? 0.0f : s + 0.05f * noise(rng);
+    }
+    if (rng() % 16 == 0 && n > 0) (*x)[rng() % n] = std::nanf("");
+}
+
+}  // namespace
+
+TEST(Reference, FastEngineMatchesThePlainAlgorithmBitForBit) {
+    constexpr int kSessions = 48;
+    for (int session = 0; session < kSessions; ++session) {
+        std::mt19937 rng(1000 + session);
+        const float rate = kRates[rng() % 3];
+        Pair e;
+        e.fast.initialise();
+        e.plain.initialise();
+        for (uint32_t i = 0; i < cat::kInputCount; ++i)
+            e.set(i, rng() % 3 == 0 ? static_cast<float>(cat::entry(i)->def) : random_value(i, rng));
+        e.activate(rate);
+
+        std::vector<float> x(kMaxBlock), fast(kMaxBlock), plain(kMaxBlock);
+        uint64_t clock = 0, samples = 0;
+        Transport t;
+        while (samples < 40000) {
+            // Block sizes from 1 to 4096, small ones more often.
+            const uint32_t n = rng() % 2 ? 1 + rng() % 64 : 1 + rng() % kMaxBlock;
+            for (uint32_t c = rng() % 4; c > 0; --c) {
+                const uint32_t index = rng() % 2 ? kAutomated[rng() % std::size(kAutomated)] : rng() % cat::kInputCount;
+                e.set(index, random_value(index, rng));
+            }
+            t.changed = 0;
+            if (rng() % 8 == 0) {
+                t.valid = kTransportTempo | kTransportRolling | kTransportSpeed | kTransportQuarterNotes;
+                t.changed = t.valid;
+                t.tempo = 60.0f + static_cast<float>(rng() % 120);
+                t.rolling = rng() % 2;
+                t.speed = t.rolling ? 1.0f : 0.0f;
+                t.quarter_notes = static_cast<double>(rng() % 10000) / 64.0;
+            }
+            if (rng() % 50 == 0) e.activate(rate);
+
+            fill(&x, n, rng, &clock);
+            e.fast.process(x.data(), fast.data(), n, t);
+            e.plain.process(x.data(), plain.data(), n, t);
+            for (uint32_t i = 0; i < n; ++i)
+                ASSERT_TRUE(same_bits(fast[i], plain[i]))
+                    << "session " << session << ", sample " << samples + i << ": " << fast[i] << " vs " << plain[i];
+            const EngineOutputs a = e.fast.outputs(), b = e.plain.outputs();
+            ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << "session " << session << ", outputs after sample " << samples + n;
+            samples += n;
+        }
+    }
+}
+
+TEST(Reference, InPlaceAndOneSampleBlocksMatchToo) {
+    // The sweeping case sample by sample, in place.
+    Pair e;
+    e.fast.initialise();
+    e.plain.initialise();
+    for (uint32_t i = 0; i < cat::kInputCount; ++i) e.set(i, static_cast<float>(cat::entry(i)->def));
+    e.set(cat::kLfoOn, 1);
+    e.set(cat::kLfoFreeRate, 7);
+    e.set(cat::kEnvOn, 1);
+    e.set(cat::kEnvAmount, -20);
+    e.set(cat::kMidOn, 1);
+    e.activate(48000);
+    std::vector<float> x = sine(330, 9600, 0.7), y(9600);
+    Transport t;
+    for (size_t i = 0; i < x.size(); ++i) e.plain.process(&x[i], &y[i], 1, t);
+    e.fast.process(x.data(), x.data(), static_cast<uint32_t>(x.size()), t);
+    for (size_t i = 0; i < x.size(); ++i) ASSERT_TRUE(same_bits(x[i], y[i])) << i;
+}
