@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "fault_guard.h"
@@ -216,6 +217,107 @@ void Engine::process(const float* in, float* out, uint32_t n, const Transport& t
     }
 }
 
+// The mix and bypass crossfades over one chunk, on local copies (`out` may
+// alias anything). A smoother that one step leaves bit for bit where it is
+// stays there for the whole chunk (each step is the same target + c × 0),
+// so its gain is a constant and its chain of dependent operations drops
+// out of the sample loop.
+struct Crossfades {
+    OnePole mix, bypass;
+    bool mix_still, bypass_still;
+
+    Crossfades(const OnePole& m, const OnePole& b) : mix(m), bypass(b), mix_still(still(m)), bypass_still(still(b)) {}
+
+    static bool still(OnePole p) {
+        const uint32_t before = std::bit_cast<uint32_t>(p.state);
+        return std::bit_cast<uint32_t>(p.step(p.target)) == before;
+    }
+
+    // [audio-thread] y = x + mix × (w − x); out = x + bypass × (y − x).
+    float apply(float x, float w) {
+        const float mix_gain = mix_still ? mix.state : mix.step(mix.target);
+        const float y = x + mix_gain * (w - x);
+        const float bypass_gain = bypass_still ? bypass.state : bypass.step(bypass.target);
+        return x + bypass_gain * (y - x);
+    }
+};
+
+// The pedal position, clamped: max then min, so that a NaN sum lands on the
+// heel.
+static float clamp_position(float m) {
+    m = m > 0.0f ? m : 0.0f;
+    return m < 1.0f ? m : 1.0f;
+}
+
+// [audio-thread] Every sample runs the per-sample algorithm (modulation,
+// vowel, filters, mix and bypass), but a chunk is processed in one of two
+// ways that give the same numbers:
+//
+//   steady   nothing moves the pedal and the filters sit on their targets:
+//            one loop runs the detector, the LFO phase, the filters and the
+//            crossfades side by side, so their chains overlap.
+//   moving   the stages run one after another over the whole chunk, so
+//            that vowels and coefficients, which do not depend on each
+//            other from sample to sample, are computed side by side.
+//
+// The output of a sample is written only after its input is read for the
+// last time, so in-place buffers work.
+void Engine::process_chunk(const float* in, float* out, uint32_t n) {
+    // Samples that are not sound enter as silence.
+    if (!fault_guard::all_sound(in, n)) {
+        fault_guard::silence_faults(in, admitted_, n);
+        in = admitted_;
+    }
+
+    if (modulation_idle() && formants_.settled_on(formants_at(clamp_position(position_))))
+        process_steady_chunk(in, out, n);
+    else
+        process_moving_chunk(in, out, n);
+
+    // With the input admitted above nothing should overflow; if something
+    // did anyway, it is cleared before the next chunk.
+    if (!fault_guard::clean(finite_probe())) recover(out, n);
+}
+
+// With both gates closed, the envelope term is detector × 0 × depth = ±0
+// (the detector is finite, see fault_guard.h) and the LFO term is +0, so
+// every sample's pedal position is clamp(p + ±0 + 0) = clamp(p).
+bool Engine::modulation_idle() const { return envelope_.gate == 0.0f && lfo_.gate == 0.0f; }
+
+// The formants of position m: the cached ones while neither the position
+// nor a shape changed.
+const Formants& Engine::formants_at(float m) {
+    if (shapes_changed_ || m != cached_position_) vowel_.formants_at(&m, &formants_cache_, 1);
+    cached_position_ = m;
+    shapes_changed_ = false;
+    return formants_cache_;
+}
+
+// [audio-thread] The pedal stands at clamp(p) and the filters are settled:
+// the detector and the LFO still move (their state and the random draws
+// carry on), but only the meters read them.
+void Engine::process_steady_chunk(const float* in, float* out, uint32_t n) {
+    EnvelopeFollower envelope = envelope_;
+    Lfo lfo = lfo_;
+    FormantBank::Steady filters = formants_.steady();
+    Crossfades fades(mix_, bypass_);
+    Lfo::Sample l{};
+    for (uint32_t i = 0; i < n; ++i) {
+        const float x = in[i];
+        envelope.detect(x);
+        lfo.advance();
+        l = lfo.output();
+        out[i] = fades.apply(x, filters.step(x));
+    }
+    envelope_ = envelope;
+    lfo_ = lfo;
+    formants_.keep(filters);
+    mix_.state = fades.mix.state;
+    bypass_.state = fades.bypass.state;
+    const float m = clamp_position(position_);
+    outputs_ = {m * 100.0f, l.phase, l.term, envelope.term()};
+}
+
 // [audio-thread] Modulation, one sample: the detector and the LFO move, and
 // the pedal position follows them. Returns the modulated position 0..1.
 // Works on the caller's copies of the follower and the LFO, which then stay
@@ -226,28 +328,15 @@ static float modulated_position(float x, float position, EnvelopeFollower* envel
     lfo->advance();
     const float env_term = envelope->term();
     const Lfo::Sample l = lfo->output();
-
-    // max then min, so that a NaN sum lands on the heel.
-    float m = position + env_term + l.term;
-    m = m > 0.0f ? m : 0.0f;
-    m = m < 1.0f ? m : 1.0f;
-
+    const float m = clamp_position(position + env_term + l.term);
     *outputs = {m * 100.0f, l.phase, l.term, env_term};
     return m;
 }
 
 // [audio-thread] Each stage runs over the whole chunk before the next one:
 // modulation, vowel, filters, then mix and bypass. Every sample still sees
-// exactly the values the per-sample order gives it. The output of a sample
-// is written only after its input is read for the last time, so in-place
-// buffers work.
-void Engine::process_chunk(const float* in, float* out, uint32_t n) {
-    // Samples that are not sound enter as silence.
-    if (!fault_guard::all_sound(in, n)) {
-        fault_guard::silence_faults(in, admitted_, n);
-        in = admitted_;
-    }
-
+// exactly the values the per-sample order gives it.
+void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
     EnvelopeFollower envelope = envelope_;
     Lfo lfo = lfo_;
     EngineOutputs last{};
@@ -255,36 +344,24 @@ void Engine::process_chunk(const float* in, float* out, uint32_t n) {
     envelope_ = envelope;
     lfo_ = lfo;
 
-    // The vowel: unchanged while the pedal and the shapes stand still.
+    // The vowel: one set of formants while the pedal stands still.
     bool constant = true;
     for (uint32_t i = 0; i < n; ++i) constant = constant && chunk_position_[i] == chunk_position_[0];
-    if (n == 0) return;
     if (constant) {
-        if (shapes_changed_ || chunk_position_[0] != cached_position_)
-            vowel_.formants_at(chunk_position_, &formants_cache_, 1);
-        formants_.process(in, &formants_cache_, chunk_wet_, n, true);
+        formants_.process(in, &formants_at(chunk_position_[0]), chunk_wet_, n, true);
     } else {
         vowel_.formants_at(chunk_position_, chunk_formants_, n);
         formants_cache_ = chunk_formants_[n - 1];
+        cached_position_ = chunk_position_[n - 1];
+        shapes_changed_ = false;
         formants_.process(in, chunk_formants_, chunk_wet_, n, false);
     }
-    cached_position_ = chunk_position_[n - 1];
-    shapes_changed_ = false;
 
-    // The crossfades on local copies: `out` may alias anything.
-    OnePole mix = mix_, bypass = bypass_;
-    for (uint32_t i = 0; i < n; ++i) {
-        const float x = in[i];
-        const float y = x + mix.step(mix.target) * (chunk_wet_[i] - x);
-        out[i] = x + bypass.step(bypass.target) * (y - x);
-    }
-    mix_.state = mix.state;
-    bypass_.state = bypass.state;
+    Crossfades fades(mix_, bypass_);
+    for (uint32_t i = 0; i < n; ++i) out[i] = fades.apply(in[i], chunk_wet_[i]);
+    mix_.state = fades.mix.state;
+    bypass_.state = fades.bypass.state;
     outputs_ = last;
-
-    // With the input admitted above nothing should overflow; if something
-    // did anyway, it is cleared before the next chunk.
-    if (!fault_guard::clean(finite_probe())) recover(out, n);
 }
 
 // [audio-thread] NaN in some lane when any state is not finite.

@@ -69,6 +69,10 @@ private:
     void recompute_lfo_frequency();
     void resync_lfo();
     void process_chunk(const float* in, float* out, uint32_t n);
+    bool modulation_idle() const;
+    const Formants& formants_at(float m);
+    void process_steady_chunk(const float* in, float* out, uint32_t n);
+    void process_moving_chunk(const float* in, float* out, uint32_t n);
     lanes::F4 finite_probe() const;
     void recover(float* out, uint32_t n);
 

@@ -95,36 +95,6 @@ void FormantBank::compute_coefficients() {
     d_ = reciprocal(add(splat(1.0f), mul(g_, k_plus_g_)));
 }
 
-// [audio-thread] One step of the three filters; returns their band-pass
-// outputs. Works on the caller's copy of the memories, which stays in
-// registers across a loop (a store through a float pointer could otherwise
-// alias them).
-inline F4 FormantBank::filter_step(Memories* m, const StepCoefficients& c, float x) {
-    const F4 kk = mul(c.ratio, m->previous_cutoff);
-    const F4 lp1 = add(m->lp, mul(kk, m->bp));
-    const F4 bp1 = add(m->bp, mul(kk, m->hp));
-    const F4 hp = mul(sub(sub(splat(x), mul(c.k_plus_g, bp1)), lp1), c.d);
-    const F4 bp = add(bp1, mul(c.g, hp));
-    m->lp = add(lp1, mul(c.g, bp));
-    m->hp = hp;
-    m->bp = bp;
-    m->previous_cutoff = c.cutoff;
-    return bp;
-}
-
-namespace {
-
-// The wet signal: the band-pass outputs weighted by their formant gains.
-float weighted_sum(F4 bands) {
-    const F4 w = mul(_mm_setr_ps(kFormantGain[0], kFormantGain[1], kFormantGain[2], 0.0f), bands);
-    const float w0 = _mm_cvtss_f32(w);
-    const float w1 = _mm_cvtss_f32(_mm_shuffle_ps(w, w, _MM_SHUFFLE(1, 1, 1, 1)));
-    const float w2 = _mm_cvtss_f32(_mm_movehl_ps(w, w));
-    return 0.0f + w0 + w1 + w2;
-}
-
-}  // namespace
-
 BandOutputs FormantBank::step(float x) {
     const StepCoefficients c = current();
     alignas(16) float b[4];

@@ -44,6 +44,20 @@ public:
     // gliding or recomputing.
     void process(const float* x, const Formants* targets, float* wet, uint32_t n, bool constant);
 
+    // Whether the filters sit exactly on the targets of `f` (which become
+    // their targets): nothing then glides, and the coefficients stand.
+    bool settled_on(const Formants& f) {
+        set_targets(f);
+        return settled(smoothed_);
+    }
+
+    class Steady;
+    // [audio-thread] While settled: the filters as a value the caller runs
+    // in its own sample loop (so that their chain overlaps the caller's
+    // chains), and takes back afterwards.
+    Steady steady() const;
+    void keep(const Steady& s);
+
     void set_targets(const Formants& f) {
         cutoff_target_ = _mm_setr_ps(f.frequency[0], f.frequency[1], f.frequency[2], kIdleCutoff);
         q_target_ = _mm_setr_ps(f.q[0], f.q[1], f.q[2], kIdleQ);
@@ -79,6 +93,8 @@ private:
     struct Memories {
         lanes::F4 hp, lp, bp, previous_cutoff;
     };
+
+    static float weighted_sum(lanes::F4 bands);
 
     lanes::F4 prewarp_target() const;
     void update(bool forced);
@@ -118,5 +134,49 @@ private:
 
     Memories memories_ = {};
 };
+
+// The settled filters: constant coefficients, memories in registers.
+class FormantBank::Steady {
+public:
+    // [audio-thread] One step of the three filters and the wet sum.
+    float step(float x) { return weighted_sum(filter_step(&memories_, coefficients_, x)); }
+
+private:
+    friend class FormantBank;
+    Steady(const Memories& m, const StepCoefficients& c) : memories_(m), coefficients_(c) {}
+    Memories memories_;
+    StepCoefficients coefficients_;
+};
+
+inline FormantBank::Steady FormantBank::steady() const { return {memories_, current()}; }
+inline void FormantBank::keep(const Steady& s) { memories_ = s.memories_; }
+
+// [audio-thread] One step of the three filters; returns their band-pass
+// outputs. Works on the caller's copy of the memories, which stays in
+// registers across a loop (a store through a float pointer could otherwise
+// alias them).
+inline lanes::F4 FormantBank::filter_step(Memories* m, const StepCoefficients& c, float x) {
+    using namespace lanes;
+    const F4 kk = mul(c.ratio, m->previous_cutoff);
+    const F4 lp1 = add(m->lp, mul(kk, m->bp));
+    const F4 bp1 = add(m->bp, mul(kk, m->hp));
+    const F4 hp = mul(sub(sub(splat(x), mul(c.k_plus_g, bp1)), lp1), c.d);
+    const F4 bp = add(bp1, mul(c.g, hp));
+    m->lp = add(lp1, mul(c.g, bp));
+    m->hp = hp;
+    m->bp = bp;
+    m->previous_cutoff = c.cutoff;
+    return bp;
+}
+
+// The wet signal: the band-pass outputs weighted by their formant gains,
+// summed from the first formant on.
+inline float FormantBank::weighted_sum(lanes::F4 bands) {
+    const lanes::F4 w = lanes::mul(_mm_setr_ps(kFormantGain[0], kFormantGain[1], kFormantGain[2], 0.0f), bands);
+    const float w0 = _mm_cvtss_f32(w);
+    const float w1 = _mm_cvtss_f32(_mm_shuffle_ps(w, w, _MM_SHUFFLE(1, 1, 1, 1)));
+    const float w2 = _mm_cvtss_f32(_mm_movehl_ps(w, w));
+    return 0.0f + w0 + w1 + w2;
+}
 
 }  // namespace yawp
