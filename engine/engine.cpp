@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 
+#include "cpu_features.h"
 #include "fault_guard.h"
 #include "fp_mode.h"
 #include "numeric.h"
@@ -48,6 +49,7 @@ void Engine::initialise() {
     bypass_.target = 1.0f;
 
     formants_.initialise();
+    vowel_.wide = cpu_features::avx2();
 
     transport_ = {false, kDefaultTempo, 1.0f, 1.0f, kNoSongPosition, false};
 }

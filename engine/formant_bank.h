@@ -101,6 +101,8 @@ private:
     bool settled(const Smoothed& s) const;
     bool glide(Smoothed* s) const;
     void compute_coefficients();
+    void stage_coefficients(uint32_t n);
+    void stage_coefficients_in_pairs(uint32_t n);
     StepCoefficients current() const { return {smoothed_.cutoff, ratio_, g_, k_plus_g_, d_}; }
     static lanes::F4 filter_step(Memories* m, const StepCoefficients& c, float x);
 
@@ -111,6 +113,7 @@ private:
         bool moved;
     };
     Staged staged_[kChunk];
+    bool wide_ = false;  // the AVX2 paths may run
 
     // Smoothing: the rise coefficient and the snap threshold squared.
     lanes::F4 glide_ = {};

@@ -23,6 +23,7 @@ struct VowelModel {
 
     VowelShape shapes[kShapes] = {};
     bool mid_on = false;
+    bool wide = false;  // the AVX2 path may run
 
     // The shape at position m (0 heel .. 1 toe); through the mid shape at
     // m = 0.5 when it is switched on.
@@ -33,6 +34,8 @@ struct VowelModel {
     // [audio-thread] formants_of(shape_at(m[i])) for n positions, four at a
     // time: the same numbers, computed side by side.
     void formants_at(const float* m, Formants* out, uint32_t n) const;
+    void formants_at_in_fours(const float* m, Formants* out, uint32_t n) const;
+    void formants_at_in_eights(const float* m, Formants* out, uint32_t n) const;
 };
 
 // Weights of the three band-pass outputs in the wet sum: 0, -7 and -12 dB.

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/cpu_features.h"
 #include "engine_fixture.h"
 #include "reference_engine.h"
 
@@ -64,11 +65,10 @@ void fill(std::vector<float>* x, uint32_t n, std::mt19937& rng, uint64_t* clock)
     if (rng() % 16 == 0 && n > 0) (*x)[rng() % n] = std::nanf("");
 }
 
-}  // namespace
-
-TEST(Reference, FastEngineMatchesThePlainAlgorithmBitForBit) {
-    constexpr int kSessions = 48;
-    for (int session = 0; session < kSessions; ++session) {
+// Runs `sessions` random sessions; engines made here take the wide or the
+// baseline paths as cpu_features says at their initialisation.
+void compare_sessions(int first, int sessions) {
+    for (int session = first; session < first + sessions; ++session) {
         std::mt19937 rng(1000 + session);
         const float rate = kRates[rng() % 3];
         Pair e;
@@ -110,6 +110,20 @@ TEST(Reference, FastEngineMatchesThePlainAlgorithmBitForBit) {
             samples += n;
         }
     }
+}
+
+}  // namespace
+
+TEST(Reference, FastEngineMatchesThePlainAlgorithmBitForBit) {
+    // The paths this processor takes (AVX2 where it has it).
+    compare_sessions(0, 40);
+}
+
+TEST(Reference, BaselinePathsMatchToo) {
+    // The SSE2 paths every x86-64 processor takes.
+    cpu_features::force_baseline(true);
+    compare_sessions(100, 16);
+    cpu_features::force_baseline(false);
 }
 
 TEST(Reference, InPlaceAndOneSampleBlocksMatchToo) {
