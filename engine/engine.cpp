@@ -320,31 +320,32 @@ void Engine::process_steady_chunk(const float* in, float* out, uint32_t n) {
     outputs_ = {m * 100.0f, l.phase, l.term, envelope.term()};
 }
 
-// [audio-thread] Modulation, one sample: the detector and the LFO move, and
-// the pedal position follows them. Returns the modulated position 0..1.
-// Works on the caller's copies of the follower and the LFO, which then stay
-// in registers across the chunk.
-static float modulated_position(float x, float position, EnvelopeFollower* envelope, Lfo* lfo,
-                                EngineOutputs* outputs) {
-    envelope->detect(x);
-    lfo->advance();
-    const float env_term = envelope->term();
-    const Lfo::Sample l = lfo->output();
-    const float m = clamp_position(position + env_term + l.term);
-    *outputs = {m * 100.0f, l.phase, l.term, env_term};
-    return m;
-}
-
 // [audio-thread] Each stage runs over the whole chunk before the next one:
 // modulation, vowel, filters, then mix and bypass. Every sample still sees
 // exactly the values the per-sample order gives it.
+//
+// The modulation of one sample is: detector step, LFO advance, envelope
+// term, LFO output (phase, random draw, waveform, term), position
+// clamp(p + envelope term + LFO term). Here the serial parts (detector, LFO
+// phase and random draws) run first for the whole chunk, then the LFO
+// waveform for four samples at a time (Lfo::terms, each lane the scalar
+// output()), then the positions.
 void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
     EnvelopeFollower envelope = envelope_;
     Lfo lfo = lfo_;
-    EngineOutputs last{};
-    for (uint32_t i = 0; i < n; ++i) chunk_position_[i] = modulated_position(in[i], position_, &envelope, &lfo, &last);
+    for (uint32_t i = 0; i < n; ++i) {
+        envelope.detect(in[i]);
+        lfo.advance();
+        chunk_env_[i] = envelope.term();
+        chunk_phase_[i] = lfo.phase();
+        chunk_random_[i] = lfo.random_value;
+    }
     envelope_ = envelope;
     lfo_ = lfo;
+    lfo_.terms(chunk_phase_, chunk_random_, chunk_lfo_, n);
+    for (uint32_t i = 0; i < n; ++i) chunk_position_[i] = clamp_position(position_ + chunk_env_[i] + chunk_lfo_[i]);
+    const uint32_t last = n - 1;
+    outputs_ = {chunk_position_[last] * 100.0f, chunk_phase_[last], chunk_lfo_[last], chunk_env_[last]};
 
     // The vowel: one set of formants while the pedal stands still.
     bool constant = true;
@@ -363,7 +364,6 @@ void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
     for (uint32_t i = 0; i < n; ++i) out[i] = fades.apply(in[i], chunk_wet_[i]);
     mix_.state = fades.mix.state;
     bypass_.state = fades.bypass.state;
-    outputs_ = last;
 }
 
 // [audio-thread] NaN in some lane when any state is not finite.

@@ -56,6 +56,12 @@ struct Lfo {
     void advance();
     Sample output();
 
+    // output() in two steps, for a chunk of samples: the output phase and
+    // the random draw of each sample (serial: the draws are state), then
+    // the terms of n such samples side by side.
+    float phase();
+    void terms(const float* phase, const float* random, float* term, uint32_t n) const;
+
 private:
     float increment_ = 0;  // this sample's increment after the denormal flush
     float waveform_value(float p) const;
@@ -85,11 +91,17 @@ inline void Lfo::advance() {
     accumulator = numeric::frac(accumulator + inc);
 }
 
+// [audio-thread] The output phase; a wrap past 1 during this sample draws
+// the next random value.
+inline float Lfo::phase() {
+    const float phi = sync ? numeric::frac(accumulator + phase_offset) : accumulator;
+    if (numeric::floor(phi) != numeric::floor(phi - increment_)) random_value = random.next();
+    return phi;
+}
+
 // [audio-thread]
 inline Lfo::Sample Lfo::output() {
-    const float phi = sync ? numeric::frac(accumulator + phase_offset) : accumulator;
-    // A wrap past 1 during this sample draws the next random value.
-    if (numeric::floor(phi) != numeric::floor(phi - increment_)) random_value = random.next();
+    const float phi = phase();
     // A closed gate makes the term 0 whatever the waveform: skip it.
     if (gate == 0.0f) return {phi, 0.0f};
     const float v = waveform_value(skewed_phase(phi));
