@@ -1,10 +1,14 @@
 // yawp-wah-bench: the engine's cost per sample at 48 kHz in blocks of 512.
 //
-//   settled   parameters fixed: the formant filters sit on their targets and
-//             skip their coefficient update
-//   lfo       the LFO sweeps the pedal, so all three formant filters
-//             recompute their coefficients every sample
-//   lfo_env   the LFO and the envelope follower together
+//   settled       parameters fixed: the formant filters sit on their targets
+//                 and skip their coefficient update
+//   lfo           the LFO sweeps the pedal, so all three formant filters
+//                 recompute their coefficients every sample
+//   lfo_env       the LFO and the envelope follower together
+//   mid_lfo_env   the same with the middle vowel on, so the pedal morphs
+//                 through two pairs of shapes
+//   lfo_block32   the LFO case in blocks of 32, as small-buffer hosts call
+//                 it: the same input, cut into sixteen calls
 //
 // Counters: ns_per_sample, and realtime_x = seconds of audio per second of
 // processing on one core. (Google Benchmark prints them as rates, with a
@@ -46,17 +50,26 @@ void prepare(Engine& e, const std::vector<Setting>& settings) {
     e.reset();
 }
 
-void run(benchmark::State& state, const std::vector<Setting>& settings) {
+// Processes the kBlock samples of `in` in host blocks of `block` samples.
+void process_input(Engine& engine, const std::vector<float>& in, std::vector<float>& out, uint32_t block,
+                   const Transport& transport) {
+    for (uint32_t start = 0; start < kBlock; start += block)
+        engine.process(in.data() + start, out.data() + start, block, transport);
+}
+
+// Each iteration is kBlock samples, whatever the host block size, so the
+// counters of all cases compare directly.
+void run(benchmark::State& state, const std::vector<Setting>& settings, uint32_t block = kBlock) {
     Engine engine;
     prepare(engine, settings);
     const std::vector<float> in = make_input();
     std::vector<float> out(kBlock);
     Transport transport;
     // Let the filters reach their first targets before timing starts.
-    for (int i = 0; i < 100; ++i) engine.process(in.data(), out.data(), kBlock, transport);
+    for (int i = 0; i < 100; ++i) process_input(engine, in, out, block, transport);
 
     for (auto _ : state) {
-        engine.process(in.data(), out.data(), kBlock, transport);
+        process_input(engine, in, out, block, transport);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
@@ -76,9 +89,21 @@ void BM_lfo(benchmark::State& state) {
 
 // Both terms kept small enough that the position never pins at an end of
 // its travel, where the filters would settle and the case get cheaper.
-void BM_lfo_env(benchmark::State& state) {
-    run(state, {{kLfoOn, 1}, {kLfoFreeRate, 5}, {kLfoAmount, 50}, {kEnvOn, 1}, {kEnvAmount, 2},
-                {kEnvAttack, 5}});
+const std::vector<Setting> kLfoEnv = {{kLfoOn, 1}, {kLfoFreeRate, 5}, {kLfoAmount, 50},
+                                       {kEnvOn, 1}, {kEnvAmount, 2}, {kEnvAttack, 5}};
+
+void BM_lfo_env(benchmark::State& state) { run(state, kLfoEnv); }
+
+void BM_mid_lfo_env(benchmark::State& state) {
+    std::vector<Setting> settings = kLfoEnv;
+    settings.push_back({kMidOn, 1});
+    run(state, settings);
+}
+
+constexpr uint32_t kSmallBlock = 32;
+
+void BM_lfo_block32(benchmark::State& state) {
+    run(state, {{kLfoOn, 1}, {kLfoFreeRate, 5}}, kSmallBlock);
 }
 
 }  // namespace
@@ -86,5 +111,7 @@ void BM_lfo_env(benchmark::State& state) {
 BENCHMARK(BM_settled);
 BENCHMARK(BM_lfo);
 BENCHMARK(BM_lfo_env);
+BENCHMARK(BM_mid_lfo_env);
+BENCHMARK(BM_lfo_block32);
 
 BENCHMARK_MAIN();
