@@ -35,7 +35,7 @@
     { name: "Slow Bloom", category: "Envelope",
       description: "Sustained notes open slowly from \"aw\" toward \"ae\" and close again as they fade.",
       values: [0.0, 60.0, 67.6, 19.6, 42.6, 100.0, 100.0, 0.0, 46.658257, 71.29192, 45.014965, 50.0, 100.0, 78.0, 74.5, 42.6, 100.0, 100.0, 0.0, 1.0, 100.0, 0.0, 0.0, 0.0, 2.0, 8.0, 0.0, 1.0, 10.0, 250.0, 600.0, 0.0] },
-    { name: "Dotted Eighth Chatter", category: "Tempo",
+    { name: "Dotted Chatter", category: "Tempo",
       description: "A random vowel among \"oo\", \"ee\" and \"ah\" on every dotted eighth, in time with the song.",
       values: [50.0, 70.0, 22.0, 22.3, 25.9, 100.0, 100.0, 1.0, 14.5, 96.4, 93.3, 100.0, 100.0, 85.1, 39.6, 45.4, 100.0, 100.0, 1.0, 4.0, 100.0, 0.0, 0.0, 1.0, 2.0, 10.0, 0.0, 0.0, 100.0, 100.0, 100.0, 0.0] },
     { name: "Quarter Note Yoy", category: "Tempo",
