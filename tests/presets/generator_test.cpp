@@ -101,6 +101,11 @@ TEST_F(GeneratorTest, RefusesValuesOutOfRange) {
     expect_refused("f.json", good_but("\"mix\": 50", "\"mix\": true"), "'mix' is not a number");
 }
 
+TEST_F(GeneratorTest, RefusesADuplicateKey) {
+    expect_refused("a.json", good_but("\"mix\": 50", "\"mix\": 50, \"mix\": 60"), "duplicate key 'mix'");
+    expect_refused("b.json", good_but("\"voice\"", "\"name\": \"Other\", \"voice\""), "duplicate key 'name'");
+}
+
 TEST_F(GeneratorTest, RefusesADuplicateName) {
     const std::string first = write("first.json", kGood);
     const std::string second = write("second.json", good_but("Test Wah", "TEST WAH"));

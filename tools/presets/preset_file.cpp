@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <nlohmann/json.hpp>
 
 namespace yawp::presets_gen {
@@ -126,12 +127,24 @@ bool Reader::read(Preset* p, std::string* error) {
 
     std::ifstream in(path, std::ios::binary);
     if (!in) return fail("cannot be read");
+    // JSON lets a key repeat and keeps the last; in a preset that is a slip.
+    std::vector<std::set<std::string>> keys;
+    std::string repeated;
+    const json::parser_callback_t note_keys = [&](int, json::parse_event_t event, json& parsed) {
+        if (event == json::parse_event_t::object_start) keys.emplace_back();
+        if (event == json::parse_event_t::object_end) keys.pop_back();
+        if (event == json::parse_event_t::key && !keys.back().insert(parsed.get<std::string>()).second &&
+            repeated.empty())
+            repeated = parsed.get<std::string>();
+        return true;
+    };
     json doc;
     try {
-        doc = json::parse(in);
+        doc = json::parse(in, note_keys);
     } catch (const json::exception& e) {
         return fail(std::string("not valid JSON: ") + e.what());
     }
+    if (!repeated.empty()) return fail("duplicate key '" + repeated + "'");
     if (!doc.is_object()) return fail("not a JSON object");
     for (const auto& [key, value] : doc.items())
         if (position_in(kTopKeys, key) < 0) return fail("unknown key '" + key + "' (" + listed(kTopKeys) + ")");
