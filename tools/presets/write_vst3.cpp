@@ -9,7 +9,8 @@
 //
 // A host loading the file hands the "Comp" chunk to the processor's setState
 // and to the controller's setComponentState; "Info" is the XML meta data
-// preset browsers show.
+// preset browsers show (the SDK's own attribute keys only; the category is
+// the folder the file lies in).
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -75,7 +76,7 @@ std::string meta_info(const Preset& p) {
     };
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<MetaInfo>\n" + attr("MediaType", "VstPreset") +
            attr("PlugInName", kPluginName) + attr("PlugInCategory", kPluginCategory) + attr("Name", p.name) +
-           attr("MusicalCategory", p.category) + "</MetaInfo>\n";
+           "</MetaInfo>\n";
 }
 
 struct Chunk {
