@@ -24,21 +24,32 @@ if(WIN32)
   endif()
 endif()
 
+# The preset files in resources/presets/ are sources of the build, not part
+# of the page; no bundle carries them.
+set(YAWP_PAGE_EXCLUDED presets)
+
 # yawp_copy_page(TARGET DESTINATION): the target (built by default) puts the
 # page's files into DESTINATION, replacing any earlier copy, so a file
 # removed from resources/ does not linger in a bundle.
 function(yawp_copy_page target destination)
   file(GLOB_RECURSE page_files CONFIGURE_DEPENDS ${YAWP_PAGE_DIR}/*)
   file(GLOB top_entries RELATIVE ${YAWP_PAGE_DIR} ${YAWP_PAGE_DIR}/*)
+  list(REMOVE_ITEM top_entries ${YAWP_PAGE_EXCLUDED})
   set(old_entries "")
+  set(copies "")
   foreach(entry IN LISTS top_entries)
     list(APPEND old_entries "${destination}/${entry}")
+    if(IS_DIRECTORY ${YAWP_PAGE_DIR}/${entry})
+      list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_directory ${YAWP_PAGE_DIR}/${entry} "${destination}/${entry}")
+    else()
+      list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy ${YAWP_PAGE_DIR}/${entry} "${destination}/${entry}")
+    endif()
   endforeach()
   set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp)
   add_custom_command(OUTPUT ${stamp}
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${old_entries}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${old_entries} "${destination}/${YAWP_PAGE_EXCLUDED}"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${destination}"
-    COMMAND ${CMAKE_COMMAND} -E copy_directory ${YAWP_PAGE_DIR} "${destination}"
+    ${copies}
     COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
     DEPENDS ${page_files}
     COMMENT "Copying the editor page into ${destination}"

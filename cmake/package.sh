@@ -3,6 +3,7 @@
 #
 #   OUT/windows/vst3/Yawp Wah.vst3   OUT/windows/lv2/yawp-wah.lv2
 #   OUT/linux/vst3/Yawp Wah.vst3     OUT/linux/lv2/yawp-wah.lv2
+#   OUT/<lane>/vst3-presets/Tallow.AUDIO/Yawp Wah/<Category>/<Name>.vstpreset
 #   OUT/README.txt                   where a musician installs them
 #
 #   package.sh [OUT [LINUX_BUILD [WINDOWS_BUILD]]]
@@ -19,6 +20,7 @@ windows_build=${3:-$root/build/windows}
 
 vst3_bundle="Yawp Wah.vst3"
 lv2_bundle="yawp-wah.lv2"
+preset_folder="Tallow.AUDIO/Yawp Wah"
 loader=WebView2Loader.dll
 
 fail() {
@@ -36,6 +38,10 @@ package_lane() {
     mkdir -p "$out/$lane/vst3" "$out/$lane/lv2"
     cp -R "$plugins/vst3/$vst3_bundle" "$out/$lane/vst3/"
     cp -R "$plugins/lv2/$lv2_bundle" "$out/$lane/lv2/"
+    # The factory presets, laid out as in the hosts' VST3 preset folders.
+    [ -d "$plugins/vst3-presets" ] || fail "no VST3 presets in $plugins: build the $lane lane first"
+    mkdir -p "$out/$lane/vst3-presets/$preset_folder"
+    cp -R "$plugins/vst3-presets/." "$out/$lane/vst3-presets/$preset_folder/"
 }
 
 mkdir -p "$out"

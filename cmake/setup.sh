@@ -7,6 +7,7 @@ packages="
   cmake make g++ pkg-config file
   googletest libbenchmark-dev
   libsndfile1-dev sox libsox-fmt-base
+  nlohmann-json3-dev
   clang libclang-rt-14-dev
   lv2-dev liblilv-dev lilv-utils sordi
   juce-modules-source-data

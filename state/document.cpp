@@ -100,13 +100,13 @@ struct SaveBytes {
     WordBytes parameters[catalogue::kInputCount];
 };
 
-int insert_info(Map& info, std::string_view format, const SaveBytes& bytes) {
+int insert_info(Map& info, std::string_view format, std::string_view platform, const SaveBytes& bytes) {
     int err = info.insert(kIdKey, kProductId);
     for (size_t i = 0; i < kVersionCount && !err; ++i) {
         err = info.insert(kVersionNumbers[i].key, {bytes.versions[i], kU32Bytes});
     }
     if (!err) err = info.insert(kFormatKey, format);
-    if (!err) err = info.insert(kPlatformKey, kPlatform);
+    if (!err) err = info.insert(kPlatformKey, platform);
     if (!err) err = info.insert(kSampleRateKey, {bytes.sample_rate, kU32Bytes});
     return err;
 }
@@ -196,6 +196,11 @@ int restore_document(ByteView bytes, const RestoreHooks& hooks) noexcept {
 
 int save_document(std::string_view format, float sample_rate, const ParameterValues& values,
                   std::vector<uint8_t>* out) noexcept {
+    return save_document_for(kPlatform, format, sample_rate, values, out);
+}
+
+int save_document_for(std::string_view platform, std::string_view format, float sample_rate,
+                      const ParameterValues& values, std::vector<uint8_t>* out) noexcept {
     SaveBytes bytes{};
     store_f32le(bytes.sample_rate, sample_rate);
     for (size_t i = 0; i < kVersionCount; ++i) store_i32le(bytes.versions[i], kVersionNumbers[i].value);
@@ -205,7 +210,7 @@ int save_document(std::string_view format, float sample_rate, const ParameterVal
     }
 
     Document doc;
-    int err = insert_info(doc.info, format, bytes);
+    int err = insert_info(doc.info, format, platform, bytes);
     if (!err) err = insert_parameters(doc.parameters, bytes);
     if (!err) err = serialise_document(doc, out);
     return err;

@@ -96,4 +96,10 @@ int restore_document(ByteView bytes, const RestoreHooks& hooks) noexcept;
 int save_document(std::string_view format, float sample_rate, const ParameterValues& values,
                   std::vector<uint8_t>* out) noexcept;
 
+// [any-thread] The same document as a module built for `platform` (one of
+// the kPlatform values) saves it: what a build tool writes for another
+// platform's bundle, such as the factory presets.
+int save_document_for(std::string_view platform, std::string_view format, float sample_rate,
+                      const ParameterValues& values, std::vector<uint8_t>* out) noexcept;
+
 }  // namespace yawp::state

@@ -26,6 +26,9 @@
     const left = Math.max(0, (W - w * s) / 2);
     const top = Math.max(0, (H - h * s) / 2);
     scale = s;
+    // Below the default width the header drops the maker's name to keep
+    // room for the preset bar.
+    stage.classList.toggle('narrow', w < BASE.w);
     stage.style.width = w + 'px';
     stage.style.height = h + 'px';
     stage.style.transform = 'translate(' + left + 'px, ' + top + 'px) scale(' + s + ')';

@@ -99,6 +99,7 @@
     build();
     Y.fit.start();
     W.renderAll();
+    Y.presetMenu.start();
     Y.bridge.onText(Y.news.receive);
     const link = Y.bridge.start();
     Y.news.start(Y.bridge.send);

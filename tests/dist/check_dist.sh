@@ -21,10 +21,11 @@ need_file() {
     [ -f "$1" ] || fail "missing file $1"
 }
 
-# The page, file for file as in resources/.
+# The page, file for file as in resources/ (the preset sources stay behind).
 need_page() {
     folder=$1
-    (cd "$root/resources" && find . -type f) | while read -r file; do
+    [ -e "$folder/presets" ] && fail "preset sources in $folder"
+    (cd "$root/resources" && find . -path ./presets -prune -o -type f -print) | while read -r file; do
         cmp -s "$root/resources/$file" "$folder/$file" || echo "$folder/$file"
     done >"$dist.page-diff"
     [ -s "$dist.page-diff" ] && fail "page files missing or different: $(cat "$dist.page-diff")"
@@ -50,6 +51,14 @@ need_file "$linux_vst3/x86_64-linux/Yawp Wah.so"
 need_page "$linux_vst3/Resources"
 for f in tallow-yawp-wah.so manifest.ttl yawp-wah.ttl; do need_file "$linux_lv2/$f"; done
 need_page "$linux_lv2"
+# The factory presets: presets.ttl in each LV2 bundle, and one .vstpreset
+# per preset file in each lane's preset folder.
+preset_count=$(find "$root/resources/presets" -name '*.json' | wc -l)
+for lane in windows linux; do
+    need_file "$dist/$lane/lv2/yawp-wah.lv2/presets.ttl"
+    found=$(find "$dist/$lane/vst3-presets/Tallow.AUDIO/Yawp Wah" -mindepth 2 -maxdepth 2 -name '*.vstpreset' 2>/dev/null | wc -l)
+    [ "$found" -eq "$preset_count" ] || fail "$lane: $found .vstpreset files for $preset_count presets"
+done
 # Microsoft's loader is in both Windows bundles or in neither.
 vst3_loader=no
 lv2_loader=no

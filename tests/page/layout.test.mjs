@@ -46,7 +46,7 @@ function audit() {
       if (!visible(e) || e.closest('svg') && e.tagName !== 'svg') continue;
       if (!inside(rect(e), box, 2) && !e.matches('.fader .mod, .fader .thumb, .knob *')) problems.push(`sticks out of ${name(p)}: ${name(e)}`);
     }
-    const groups = [...p.querySelectorAll('.cell, .switch, .scope, .vmeter, .hmeter, .hslider-wrap, .news-button, .brand, .panel-title')].filter(visible);
+    const groups = [...p.querySelectorAll('.cell, .switch, .scope, .vmeter, .hmeter, .hslider-wrap, .news-button, .brand, .panel-title, .preset-bar')].filter(visible);
     for (let i = 0; i < groups.length; i++) {
       for (let j = i + 1; j < groups.length; j++) {
         if (groups[i].contains(groups[j]) || groups[j].contains(groups[i])) continue;
@@ -54,7 +54,7 @@ function audit() {
       }
     }
   }
-  for (const e of document.querySelectorAll('.cell-label, .value, .panel-title, .switch, .wave-name, .brand-name, .brand-sub, .formants span, .legend li, .pedal-now, .cap, .news-title, .news-text, .news-date, .news-button span')) {
+  for (const e of document.querySelectorAll('.cell-label, .value, .panel-title, .switch, .wave-name, .brand-name, .brand-sub, .formants span, .legend li, .pedal-now, .cap, .news-title, .news-text, .news-date, .news-button span, .preset-label, .preset-item, .preset-category')) {
     if (!visible(e)) continue;
     if (e.scrollWidth > e.clientWidth + 1) problems.push(`text cut off: ${name(e)} "${e.textContent}"`);
   }
@@ -64,6 +64,11 @@ function audit() {
   }
   const panel = document.getElementById('news-panel');
   if (!panel.hidden && !inside(rect(panel), stage)) problems.push('news panel leaves the stage');
+  const menu = document.getElementById('preset-menu');
+  if (!menu.hidden) {
+    if (!inside(rect(menu), stage)) problems.push('preset menu leaves the stage');
+    if (menu.scrollHeight > menu.clientHeight + 1) problems.push('preset menu scrolls');
+  }
   return problems;
 }
 
@@ -93,6 +98,20 @@ describe('layout', () => {
       await frames(page);
       assert.deepEqual(await page.evaluate(audit), []);
       await page.screenshot({ path: path.join(OUT_DIR, `editor-${width}x${height}-news.png`) });
+      await page.keyboard.press('Escape');
+
+      // The preset menu open on a chosen, then modified preset: the longest
+      // name and the mark fit the header.
+      const longest = await page.evaluate(() => window.Yawp.presetTable.reduce(
+        (a, p) => (p.name.length > a.length ? p.name : a), ''));
+      await page.click('#preset-name');
+      await page.locator('#preset-menu .preset-item', { hasText: longest }).click();
+      await deliver(page, valueMessage(1, 33));
+      await page.mouse.move(1, 1);  // no hover read-out in the picture
+      await page.click('#preset-name');
+      await frames(page);
+      assert.deepEqual(await page.evaluate(audit), []);
+      await page.screenshot({ path: path.join(OUT_DIR, `editor-${width}x${height}-presets.png`) });
       await page.keyboard.press('Escape');
 
       // A read-out bubble while dragging stays on the stage too.

@@ -1,7 +1,7 @@
 // yawp-wah-demo OUTDIR: makes a synthetic input, renders it through a few
-// settings that show what the effect does, and writes input.wav, one WAV
-// per setting and scenes.txt (file name and title per line, for the
-// sonogram script).
+// settings that show what the effect does and through a tour of factory
+// presets, and writes input.wav, one WAV per setting and scenes.txt (file
+// name and title per line, for the sonogram script).
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +11,7 @@
 
 #include "demo_input.h"
 #include "demo_scenes.h"
+#include "preset_tour.h"
 #include "wav_writer.h"
 
 namespace {
@@ -62,9 +63,11 @@ int main(int argc, char** argv) {
     }
     std::fprintf(list, "input|Input: sawtooth chord, then plucked notes (dry)\n");
     bool ok = true;
-    for (const yawp::demo::Scene& scene : yawp::demo::scenes()) {
-        ok = ok && save(dir, scene.name, yawp::demo::render_scene(scene, input));
-        std::fprintf(list, "%s|%s\n", scene.name, scene.title);
+    for (const auto* group : {&yawp::demo::scenes(), &yawp::demo::preset_tour()}) {
+        for (const yawp::demo::Scene& scene : *group) {
+            ok = ok && save(dir, scene.name, yawp::demo::render_scene(scene, input));
+            std::fprintf(list, "%s|%s\n", scene.name, scene.title);
+        }
     }
     if (std::fclose(list) != 0) ok = false;
     return ok ? 0 : kFailure;

@@ -2,13 +2,16 @@
 // parameter catalogue, so that the ports a host sees can never disagree
 // with the code.
 //
-//   yawp-wah-lv2-ttl [--windows-ui] OUTDIR BINARY_NAME
+//   yawp-wah-lv2-ttl [--windows-ui] [--manifest-part FILE] OUTDIR BINARY_NAME
 //
 // --windows-ui also declares the UI that the Windows module carries: the
 // web page editor in a Win32 window, fed by notifications of every control
-// port.
+// port. --manifest-part appends FILE, Turtle written by another generator
+// (the factory presets), to manifest.ttl.
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "engine/catalogue.h"
@@ -127,6 +130,7 @@ void write_output(FILE* f, uint32_t index) {
 struct Options {
     bool windows_ui = false;
     const char* binary = nullptr;
+    std::string manifest_part;  // the part's text, already read
 };
 
 // The UI hears of every control port, inputs and meters alike, as floats.
@@ -196,6 +200,19 @@ void write_manifest(FILE* f, const Options& options) {
     if (options.windows_ui)
         std::fprintf(f, "\n<%s>\n    a ui:WindowsUI ;\n    ui:binary <%s> ;\n    rdfs:seeAlso <%s> .\n",
                      YAWP_LV2_UI_URI, options.binary, kDescriptionFile);
+    std::fputs(options.manifest_part.c_str(), f);
+}
+
+bool read_file(const char* path, std::string* out) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        std::fprintf(stderr, "yawp-wah-lv2-ttl: cannot read %s\n", path);
+        return false;
+    }
+    *out = text.str();
+    return true;
 }
 
 bool write_file(const std::string& path, void (*body)(FILE*, const Options&), const Options& options) {
@@ -213,12 +230,16 @@ bool write_file(const std::string& path, void (*body)(FILE*, const Options&), co
 int main(int argc, char** argv) {
     Options options;
     int first = 1;
-    if (argc > 1 && std::strcmp(argv[1], "--windows-ui") == 0) {
+    if (argc > first && std::strcmp(argv[first], "--windows-ui") == 0) {
         options.windows_ui = true;
-        first = 2;
+        first += 1;
+    }
+    if (argc > first + 1 && std::strcmp(argv[first], "--manifest-part") == 0) {
+        if (!read_file(argv[first + 1], &options.manifest_part)) return 1;
+        first += 2;
     }
     if (argc - first != 2) {
-        std::fprintf(stderr, "usage: yawp-wah-lv2-ttl [--windows-ui] OUTDIR BINARY_NAME\n");
+        std::fprintf(stderr, "usage: yawp-wah-lv2-ttl [--windows-ui] [--manifest-part FILE] OUTDIR BINARY_NAME\n");
         return 2;
     }
     const std::string dir = argv[first];

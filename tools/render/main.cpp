@@ -17,8 +17,9 @@ int report(const std::string& message) {
     return kFailure;
 }
 
-// The parameter values of the render: defaults, then the state document,
-// then the --set values, whatever their order on the command line.
+// The parameter values of the render: defaults or the preset (already in
+// place), then the state document, then the --set values, whatever their
+// order on the command line.
 bool settle_values(yawp::render::Options* o, std::string* error) {
     if (!o->state_in.empty() && !yawp::render::load_state(o->state_in, o->values, error)) return false;
     for (const auto& [index, value] : o->overrides) o->values[index] = value;
@@ -38,6 +39,9 @@ int main(int argc, char** argv) {
             return 0;
         case Action::kList:
             print_parameter_list(stdout);
+            return 0;
+        case Action::kListPresets:
+            print_preset_list(stdout);
             return 0;
         case Action::kShowState:
             return show_state(options.show_state, stdout, &error) ? 0 : report(error);

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "presets/factory.h"
+
 namespace yawp::render {
 namespace {
 
@@ -63,6 +65,7 @@ private:
     bool set_start(std::string_view text);
     bool set_path(std::string_view name, std::string_view value, std::string* path);
     bool set_format(std::string_view text);
+    bool set_preset(std::string_view name);
 
     int argc_;
     const char* const* argv_;
@@ -138,16 +141,29 @@ bool Parser::set_format(std::string_view text) {
     return true;
 }
 
+// The preset's values replace the defaults at once; --set values apply
+// after it whatever their place on the command line.
+bool Parser::set_preset(std::string_view name) {
+    if (!o_->preset.empty()) return fail("--preset given twice");
+    const presets::Preset* p = presets::find(name);
+    if (p == nullptr) return fail("unknown preset " + quoted(name) + " (see --list-presets)");
+    o_->preset = name;
+    for (uint32_t i = 0; i < catalogue::kInputCount; ++i) o_->values[i] = p->values[i];
+    return true;
+}
+
 bool Parser::option(std::string_view name) {
     std::string_view value;
     if (name == "--help" || name == "-h") o_->action = Action::kHelp;
     else if (name == "--list") o_->action = Action::kList;
+    else if (name == "--list-presets") o_->action = Action::kListPresets;
     else if (name == "--play") o_->playing = true;
     else if (name == "--float") o_->float_output = true;
     else if (name == "--set") return take_value(name, &value) && set_parameter(value);
     else if (name == "--block") return take_value(name, &value) && set_block(value);
     else if (name == "--tempo") return take_value(name, &value) && set_tempo(value);
     else if (name == "--start-qn") return take_value(name, &value) && set_start(value);
+    else if (name == "--preset") return take_value(name, &value) && set_preset(value);
     else if (name == "--state") return take_value(name, &value) && set_path(name, value, &o_->state_in);
     else if (name == "--save-state") return take_value(name, &value) && set_path(name, value, &o_->state_out);
     else if (name == "--state-format") return take_value(name, &value) && set_format(value);
@@ -190,6 +206,8 @@ bool Parser::run() {
         files[file_count++] = arg;
     }
     if (o_->action != Action::kRender) return true;
+    if (!o_->preset.empty() && !o_->state_in.empty())
+        return fail("--preset and --state both give every value: use one of them");
     if (file_count < 2) return fail("needs an input and an output file (see --help)");
     if (start_given_ && !o_->playing) return fail("--start-qn needs --play");
     if (o_->playing) o_->tempo_known = true;

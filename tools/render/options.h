@@ -10,7 +10,7 @@
 
 namespace yawp::render {
 
-enum class Action { kRender, kList, kHelp, kShowState };
+enum class Action { kRender, kList, kListPresets, kHelp, kShowState };
 
 inline constexpr uint32_t kMinBlock = 1;
 inline constexpr uint32_t kMaxBlock = 8192;
@@ -26,10 +26,12 @@ struct Options {
     bool float_output = false;
 
     // Plain values for every input parameter, already coerced: the catalogue
-    // defaults, then the --state document, then the --set values.
+    // defaults or the --preset's values, then the --state document, then the
+    // --set values.
     float values[catalogue::kInputCount] = {};
     std::vector<std::pair<uint32_t, float>> overrides;  // from --set, coerced
 
+    std::string preset;      // --preset: the factory preset's name as given
     std::string state_in;    // --state: restored before the --set values
     std::string state_out;   // --save-state: the final values, saved
     std::string state_format = "vst3";

@@ -1,6 +1,9 @@
 #include "usage.h"
 
+#include <string_view>
+
 #include "engine/catalogue.h"
+#include "presets/factory.h"
 
 namespace yawp::render {
 namespace {
@@ -18,6 +21,8 @@ with the same settings. The engines' LFOs start in step; each envelope
 follower hears only its own channel.
 
 Options:
+  --preset NAME    start from a factory preset's values (see --list-presets;
+                   case does not matter); --set values still override it.
   --set KEY=VALUE  set a parameter to a plain value in its own unit, e.g.
                    --set mix=50 --set lfo_on=1 (repeatable; see --list).
                    Values are clamped to the parameter's range, switches are
@@ -44,6 +49,7 @@ Options:
   --show-state FILE
                    print a state document's info and its 32 values and exit.
   --list           list the parameters and exit.
+  --list-presets   list the factory presets by category and exit.
   --help           show this text and exit.
 
 Without --tempo and --play the engine gets no host time at all, and a synced
@@ -83,6 +89,18 @@ void print_parameter_list(std::FILE* to) {
             std::fprintf(to, "%4d = %s\n", v, label);
         else
             std::fprintf(to, "%4d = %-14s", v, label);
+    }
+}
+
+// One block per category; the name, then what it does.
+void print_preset_list(std::FILE* to) {
+    const char* category = "";
+    for (const presets::Preset& p : presets::factory()) {
+        if (std::string_view(category) != p.category) {
+            std::fprintf(to, "%s%s\n", *category ? "\n" : "", p.category);
+            category = p.category;
+        }
+        std::fprintf(to, "  %-24s %s\n", p.name, p.description);
     }
 }
 

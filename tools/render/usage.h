@@ -7,5 +7,6 @@ namespace yawp::render {
 
 void print_help(std::FILE* to);
 void print_parameter_list(std::FILE* to);
+void print_preset_list(std::FILE* to);
 
 }  // namespace yawp::render
