@@ -92,11 +92,11 @@ private:
     // Per-sample values of the chunk being processed. `admitted_` holds
     // the chunk's input when some sample of it had to be silenced.
     float admitted_[FormantBank::kChunk];
-    float chunk_env_[FormantBank::kChunk];
-    float chunk_phase_[FormantBank::kChunk];
-    float chunk_random_[FormantBank::kChunk];
-    float chunk_lfo_[FormantBank::kChunk];
-    float chunk_position_[FormantBank::kChunk];
+    float chunk_env_[FormantBank::kChunk] = {};
+    float chunk_phase_[FormantBank::kChunk] = {};
+    float chunk_random_[FormantBank::kChunk] = {};
+    float chunk_lfo_[FormantBank::kChunk] = {};
+    float chunk_position_[FormantBank::kChunk] = {};
     Formants chunk_formants_[FormantBank::kChunk];
     float chunk_wet_[FormantBank::kChunk];
     FormantBank formants_;

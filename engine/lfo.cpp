@@ -74,13 +74,7 @@ void Lfo::terms(const float* phase, const float* random, float* term, uint32_t n
     const float w = waveform;
 
     for (uint32_t at = 0; at < n; at += 4) {
-        alignas(16) float phi_in[4] = {}, random_in[4] = {}, out[4];
-        const uint32_t count = n - at < 4 ? n - at : 4;
-        for (uint32_t j = 0; j < count; ++j) {
-            phi_in[j] = phase[at + j];
-            random_in[j] = random[at + j];
-        }
-        const F4 phi = _mm_load_ps(phi_in);
+        const F4 phi = _mm_loadu_ps(phase + at);
         // skewed_phase()
         const F4 p = select(_mm_cmplt_ps(phi, skew4), mul(phi, rise_scale), mul(sub(add(phi, one), twice_skew), fall_scale));
 
@@ -99,10 +93,9 @@ void Lfo::terms(const float* phase, const float* random, float* term, uint32_t n
         } else {
             const F4 sq = select(_mm_cmplt_ps(p, half), one, select(_mm_cmpeq_ps(p, half), _mm_setzero_ps(), splat(-1.0f)));
             const float blend = w - lfo_detail::kSquare > 0 ? w - lfo_detail::kSquare : 0.0f;
-            v = add(sq, mul(sub(_mm_load_ps(random_in), sq), splat(blend)));
+            v = add(sq, mul(sub(_mm_loadu_ps(random + at), sq), splat(blend)));
         }
-        _mm_store_ps(out, mul(mul(add(v, bias4), gate4), depth4));
-        for (uint32_t j = 0; j < count; ++j) term[at + j] = out[j];
+        _mm_storeu_ps(term + at, mul(mul(add(v, bias4), gate4), depth4));
     }
 }
 

@@ -58,7 +58,9 @@ struct Lfo {
 
     // output() in two steps, for a chunk of samples: the output phase and
     // the random draw of each sample (serial: the draws are state), then
-    // the terms of n such samples side by side.
+    // the terms of n such samples side by side. The three arrays are read
+    // and written in whole fours: each holds n rounded up to a multiple of
+    // four (the lanes past n carry values nobody reads).
     float phase();
     void terms(const float* phase, const float* random, float* term, uint32_t n) const;
 

@@ -144,7 +144,7 @@ YAWP_AVX2 void VowelModel::formants_at_in_eights(const float* m, Formants* out, 
         alignas(32) float pos[8] = {};
         const uint32_t count = n - at < 8 ? n - at : 8;
         for (uint32_t j = 0; j < count; ++j) pos[j] = m[at + j];
-        const F8 t = _mm256_load_ps(pos);
+        const F8 t = count == 8 ? _mm256_loadu_ps(m + at) : _mm256_load_ps(pos);
         const F8 u = w::mul(w::splat(2.0f), t);
         const F8 upper = w::greater_equal(u, w::splat(1.0f));
         const F8 u_upper = w::sub(u, w::splat(1.0f));
