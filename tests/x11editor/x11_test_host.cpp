@@ -9,8 +9,6 @@
 #include <X11/extensions/XTest.h>
 #include <dirent.h>
 #include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace yawp::test {
@@ -259,8 +257,6 @@ milliseconds X11TestHost::wait_for_page(milliseconds limit) {
     return milliseconds(-1);
 }
 
-void adopt_orphans() { prctl(PR_SET_CHILD_SUBREAPER, 1); }
-
 std::vector<pid_t> children_named(const std::string& name) {
     std::vector<pid_t> found;
     for (pid_t pid : all_processes()) {
@@ -282,25 +278,35 @@ std::vector<pid_t> children_of(pid_t of) {
 
 bool process_exists(pid_t pid) { return read_stat(pid, nullptr, nullptr, nullptr); }
 
+bool process_ended(pid_t pid) {
+    char state = 0;
+    return !read_stat(pid, nullptr, &state, nullptr) || state == 'Z';
+}
+
 bool wait_until_no_children(X11TestHost& host, milliseconds limit) {
-    return host.pump_until(
-        [] {
-            const auto helpers = children_named("yawp-wah-editor");
-            for (pid_t pid : children_of(getpid()))
-                if (std::find(helpers.begin(), helpers.end(), pid) == helpers.end()) waitpid(pid, nullptr, WNOHANG);
-            return children_of(getpid()).empty();
-        },
-        limit);
+    const bool none = host.pump_until([] { return children_of(getpid()).empty(); }, limit);
+    for (pid_t pid : children_of(getpid())) {
+        std::string name;
+        char state = 0;
+        read_stat(pid, nullptr, &state, &name);
+        std::printf("left behind: %d %s (%c)\n", int(pid), name.c_str(), state);
+    }
+    return none;
 }
 
 long resident_kib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+long family_resident_kib(pid_t pid) {
     long total = 0;
     std::vector<pid_t> family = {pid};
     for (size_t i = 0; i < family.size(); ++i) {
-        std::ifstream status("/proc/" + std::to_string(family[i]) + "/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("VmRSS:", 0) == 0) total += std::atol(line.c_str() + 6);
+        total += resident_kib(family[i]);
         for (pid_t child : children_of(family[i])) family.push_back(child);
     }
     return total;

@@ -95,21 +95,19 @@ private:
 
 // --- The editor's processes -----------------------------------------------------
 
-// Makes this process the one orphans are given to, so that the web view's
-// own processes can be followed after the helper has gone.
-void adopt_orphans();
-
 // Our children named `name` (zombies included).
 std::vector<pid_t> children_named(const std::string& name);
 // Every process whose parent is `parent`.
 std::vector<pid_t> children_of(pid_t parent);
 // Whether the process exists at all (a zombie does).
 bool process_exists(pid_t pid);
-// Waits until no child of ours is left, reaping the adopted orphans that
-// end meanwhile (never a helper: those are the plug-in's to reap, and a
-// helper left as a zombie fails the wait). Runs the host's loop meanwhile.
+// Whether the process has ended (gone, or a zombie of someone else's).
+bool process_ended(pid_t pid);
+// Waits until no child of ours is left, zombies included, running the
+// host's loop meanwhile. The plug-in's helpers are our only children.
 bool wait_until_no_children(X11TestHost& host, std::chrono::milliseconds limit);
-// Resident memory of the process and its children, in KiB.
+// Resident memory of the process alone, and with all its descendants, in KiB.
 long resident_kib(pid_t pid);
+long family_resident_kib(pid_t pid);
 
 }  // namespace yawp::test

@@ -118,6 +118,7 @@ GtkWidget* page_view_new(const char* page_file, PageTextHandler handler, void* u
     // The page loads its scripts and styles from the folder it lives in.
     webkit_settings_set_allow_file_access_from_file_urls(settings, TRUE);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
+    webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     g_signal_connect(view, "decide-policy", G_CALLBACK(on_decide_policy), nullptr);
     // Our own menu only would offer "Reload" and "Back": nothing for a musician.
     g_signal_connect(view, "context-menu", G_CALLBACK(+[](GtkWidget*, gpointer, gpointer, gpointer) -> gboolean {
