@@ -119,8 +119,10 @@ bool frame_writer_flush(FrameWriter* writer, int fd) {
             break;
         }
     }
-    std::memmove(writer->bytes, writer->bytes + sent, writer->size - sent);
-    writer->size -= sent;
+    if (sent > 0) {
+        std::memmove(writer->bytes, writer->bytes + sent, writer->size - sent);
+        writer->size -= sent;
+    }
     return ok;
 }
 

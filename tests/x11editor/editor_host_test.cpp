@@ -446,6 +446,57 @@ TEST_P(EditorInHost, AMissingHelperFailsTheEditorCleanly) {
     EXPECT_GT(shot.share(0, 0, shot.width, shot.height, is_host_background), 0.99) << "nothing was shown";
 }
 
+// An LV2 host that offers no parent window gets no UI, and nothing starts.
+TEST(Lv2EditorFeatures, WithoutAParentTheUiFailsAndStartsNothing) {
+    void* module = dlopen(YAWP_LV2_BUNDLE "/tallow-yawp-wah.so", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr);
+    auto get = reinterpret_cast<const LV2UI_Descriptor* (*)(uint32_t)>(dlsym(module, "lv2ui_descriptor"));
+    ASSERT_NE(get, nullptr);
+    const LV2UI_Descriptor* d = get(0);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(get(1), nullptr);
+    EXPECT_NE(d->extension_data(LV2_UI__idleInterface), nullptr);
+    EXPECT_NE(d->extension_data(LV2_UI__resize), nullptr);
+    EXPECT_EQ(d->extension_data(LV2_UI__showInterface), nullptr);
+    const LV2_Feature* none[] = {nullptr};
+    LV2UI_Widget widget = reinterpret_cast<LV2UI_Widget>(uintptr_t(1));
+    auto write = [](LV2UI_Controller, uint32_t, uint32_t, uint32_t, const void*) {};
+    EXPECT_EQ(d->instantiate(d, "", YAWP_LV2_BUNDLE, write, nullptr, &widget, none), nullptr);
+    EXPECT_EQ(widget, nullptr);
+    EXPECT_TRUE(children_named(kHelperName).empty());
+    dlclose(module);
+}
+
+// A VST3 host without a run loop gets no editor; a second attach is refused
+// and leaves the first editor running.
+TEST(Vst3EditorRunLoop, ARunLoopIsNeededAndOneAttachIsAllowed) {
+    X11TestHost host;
+    ASSERT_TRUE(host.ok());
+    Plugin plugin;
+    ASSERT_NE(plugin.controller, nullptr);
+    IPlugView* view = plugin.controller->createView(ViewType::kEditor);
+    ASSERT_NE(view, nullptr);
+    TestFrame bare(nullptr);
+    view->setFrame(&bare);
+    void* parent = reinterpret_cast<void*>(host.window());
+    EXPECT_EQ(view->attached(parent, kPlatformTypeX11EmbedWindowID), kResultFalse);
+    EXPECT_TRUE(children_named(kHelperName).empty()) << "nothing started";
+
+    TestRunLoop loop(host);
+    TestFrame frame(&loop);
+    view->setFrame(&frame);
+    ASSERT_EQ(view->attached(parent, kPlatformTypeX11EmbedWindowID), kResultOk);
+    EXPECT_EQ(view->attached(parent, kPlatformTypeX11EmbedWindowID), kInvalidArgument);
+    EXPECT_EQ(children_named(kHelperName).size(), 1u);
+    EXPECT_EQ(loop.refs, 2) << "the view holds the run loop while attached";
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(loop.refs, 1);
+    EXPECT_EQ(loop.handlers + loop.timers, 0);
+    view->setFrame(nullptr);
+    EXPECT_EQ(view->release(), 0u);
+    EXPECT_TRUE(wait_until_no_children(host, milliseconds(3000)));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, EditorInHost, ::testing::Values(Format::kLv2, Format::kVst3),
                          [](const auto& info) { return info.param == Format::kLv2 ? "Lv2" : "Vst3"; });
 
