@@ -14,7 +14,7 @@ packages="
   wine wine64 xvfb xauth
   chromium
   libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev
-  jalv jackd2 xdotool x11-apps x11-utils imagemagick
+  jalv jackd2 xdotool x11-apps x11-utils imagemagick procps
 "
 
 # The editor page's tests need node and npm. Where they came from another
