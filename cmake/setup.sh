@@ -40,6 +40,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 # jackd2 asks whether JACK may run with realtime priority; the tests run it
 # without.
+# shellcheck disable=SC2086 # one package a line
 if printf '%s\n' $missing | grep -qx jackd2; then
     echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections
 fi

@@ -84,10 +84,9 @@ page_dark() {
 wait_for 30 page_dark || fail "the page did not appear in jalv's window (brightness $(brightness "${WIDTH}x${HEIGHT}+$X+$Y"))"
 sleep 0.5
 xwd -root -silent | convert xwd:- -crop "$((X + WIDTH + 10))x$((Y + HEIGHT + 10))+0+0" "$out/jalv-editor.png"
-[ "$WIDTH" -eq 700 ] && [ "$HEIGHT" -eq 677 ] || fail "the editor is ${WIDTH}x${HEIGHT}, not 700x677"
+if [ "$WIDTH" -ne 700 ] || [ "$HEIGHT" -ne 677 ]; then fail "the editor is ${WIDTH}x${HEIGHT}, not 700x677"; fi
 
 # A drag up the pedal from its middle moves the plug-in's pedal.
-: >"$out/jalv.log.mark"
 before=$(grep -c "^mod_position" "$out/jalv.log")
 xdotool mousemove $((X + 75)) $((Y + 219)) sleep 0.2 mousedown 1 sleep 0.1
 for step in 1 2 3 4 5 6 7; do
