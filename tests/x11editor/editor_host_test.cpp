@@ -400,9 +400,13 @@ TEST_P(EditorInHost, AKilledHelperLeavesTheHostRunningAndTheEditorReopens) {
     ASSERT_TRUE(editor_->open());
     ASSERT_GE(host_.wait_for_page(kPageLimit).count(), 0);
     const pid_t helper = the_helper();
+    const std::vector<pid_t> web_processes = children_of(helper);
     ASSERT_EQ(kill(helper, SIGKILL), 0);
     EXPECT_TRUE(host_.pump_until([&] { return !process_exists(helper); }, milliseconds(2000)))
         << "the killed helper was not reaped";
+    EXPECT_TRUE(host_.pump_until(
+        [&] { return std::all_of(web_processes.begin(), web_processes.end(), process_ended); }, milliseconds(5000)))
+        << "a web process outlived the killed helper";
     host_.pump(milliseconds(300));
     const Screenshot empty = host_.screenshot();
     EXPECT_GT(empty.share(0, 0, empty.width, empty.height, is_host_background), 0.9) << "an empty window remains";
