@@ -1,5 +1,7 @@
 # What goes into the plug-in bundles besides the modules: the editor's page,
-# and on Windows the WebView2 loader library.
+# on Windows the WebView2 loader library, and on Linux the editor helper
+# program yawp-wah-editor (it needs WebKitGTK 4.1, libwebkit2gtk-4.1-0, at
+# run time).
 #
 # WebView2Loader.dll is Microsoft's redistributable (the x64 file of the
 # Microsoft.Web.WebView2 NuGet package, build/native/x64/). It cannot be
@@ -77,5 +79,19 @@ function(yawp_copy_loader target destination)
       VERBATIM)
   else()
     add_custom_target(${target})
+  endif()
+endfunction()
+
+# yawp_copy_editor_helper(TARGET DESTINATION): on Linux the target puts the
+# helper program yawp-wah-editor beside the module, where the plug-in looks
+# for it. Nothing on Windows.
+function(yawp_copy_editor_helper target destination)
+  if(NOT WIN32)
+    add_custom_target(${target} ALL
+      COMMAND ${CMAKE_COMMAND} -E make_directory "${destination}"
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:yawp-wah-editor> "${destination}/"
+      DEPENDS yawp-wah-editor
+      COMMENT "Copying the editor helper into ${destination}"
+      VERBATIM)
   endif()
 endfunction()

@@ -14,6 +14,8 @@ packages="
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth
   chromium
+  libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev
+  jalv jackd2 xdotool x11-apps x11-utils imagemagick procps
 "
 
 # The editor page's tests need node and npm. Where they came from another
@@ -37,6 +39,12 @@ echo "setup: installing$missing"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether JACK may run with realtime priority; the tests run it
+# without.
+# shellcheck disable=SC2086 # one package a line
+if printf '%s\n' $missing | grep -qx jackd2; then
+    echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections
+fi
 $sudo apt-get update -q
 # shellcheck disable=SC2086
 $sudo apt-get install -y -q --no-install-recommends $missing

@@ -8,6 +8,8 @@
 #include "vst3/stream_io.h"
 #ifdef _WIN32
 #include "vst3/view.h"
+#else
+#include "vst3/view_x11.h"
 #endif
 
 namespace yawp::vst3 {
@@ -23,21 +25,12 @@ constexpr double kInitialOutputs[cat::kOutputCount] = {50, 0, 0, 0};
 
 std::optional<uint32_t> index_of(ParamID id) { return cat::index_of_vst3_id(id); }
 
-#ifdef _WIN32
 View* new_view(Controller* controller) { return View::create(controller); }
 IPlugView* face_of(View* view) { return view; }
 void show_in(View* view, uint32_t index, double value) { view->show(index, static_cast<float>(value)); }
 // The controller never took a reference of its own on a view: the one a
 // view is created with belongs to the host, which releases it later.
 void let_go(View* view) { view->forget_controller(); }
-#else
-// The editor is a WebView2 page, so there is none outside Windows: hosts
-// show their generic parameter editor instead.
-View* new_view(Controller*) { return nullptr; }
-IPlugView* face_of(View*) { return nullptr; }
-void show_in(View*, uint32_t, double) {}
-void let_go(View*) {}
-#endif
 
 }  // namespace
 

@@ -10,6 +10,13 @@ DEF_CLASS_IID(IPluginFactory)
 DEF_CLASS_IID(IPluginFactory2)
 DEF_CLASS_IID(IPluginFactory3)
 DEF_CLASS_IID(IPlugView)
+#if SMTG_OS_LINUX
+namespace Linux {
+DEF_CLASS_IID(IEventHandler)
+DEF_CLASS_IID(IRunLoop)
+DEF_CLASS_IID(ITimerHandler)
+}  // namespace Linux
+#endif
 
 namespace Vst {
 DEF_CLASS_IID(IAudioProcessor)

@@ -48,8 +48,9 @@ need_page "$win_vst3/Resources"
 for f in tallow-yawp-wah.dll manifest.ttl yawp-wah.ttl; do need_file "$win_lv2/$f"; done
 need_page "$win_lv2"
 need_file "$linux_vst3/x86_64-linux/Yawp Wah.so"
+need_file "$linux_vst3/x86_64-linux/yawp-wah-editor"
 need_page "$linux_vst3/Resources"
-for f in tallow-yawp-wah.so manifest.ttl yawp-wah.ttl; do need_file "$linux_lv2/$f"; done
+for f in tallow-yawp-wah.so yawp-wah-editor manifest.ttl yawp-wah.ttl; do need_file "$linux_lv2/$f"; done
 need_page "$linux_lv2"
 # The factory presets: presets.ttl in each LV2 bundle, and one .vstpreset
 # per preset file in each lane's preset folder.
@@ -72,6 +73,10 @@ need_type "$win_vst3/x86_64-win/Yawp Wah.vst3" "PE32+ executable (DLL).*x86-64"
 need_type "$win_lv2/tallow-yawp-wah.dll" "PE32+ executable (DLL).*x86-64"
 need_type "$linux_vst3/x86_64-linux/Yawp Wah.so" "ELF 64-bit LSB shared object, x86-64"
 need_type "$linux_lv2/tallow-yawp-wah.so" "ELF 64-bit LSB shared object, x86-64"
+for helper in "$linux_vst3/x86_64-linux/yawp-wah-editor" "$linux_lv2/yawp-wah-editor"; do
+    need_type "$helper" "ELF 64-bit LSB pie executable, x86-64"
+    [ -x "$helper" ] || fail "$helper is not executable"
+done
 sh "$root/tests/vst3/check_exports.sh" x86_64-w64-mingw32-objdump "$win_vst3/x86_64-win/Yawp Wah.vst3" ||
     fail "Windows VST3 exports"
 sh "$root/tests/vst3/check_exports.sh" nm "$linux_vst3/x86_64-linux/Yawp Wah.so" || fail "Linux VST3 exports"
@@ -86,7 +91,10 @@ sh "$root/tests/lv2host/validate_bundle.sh" "$win_lv2" || fail "Windows LV2 desc
 sh "$root/tests/lv2host/validate_bundle.sh" "$linux_lv2" || fail "Linux LV2 description"
 grep -q "ui:WindowsUI" "$win_lv2/manifest.ttl" || fail "the Windows manifest declares no UI"
 grep -q "ui:binary <tallow-yawp-wah.dll>" "$win_lv2/manifest.ttl" || fail "the Windows UI is not in the module"
-grep -qE "ui:(ui|binary|WindowsUI)" "$linux_lv2/manifest.ttl" "$linux_lv2/yawp-wah.ttl" && fail "the Linux bundle declares a UI"
+grep -q "ui:X11UI" "$linux_lv2/manifest.ttl" || fail "the Linux manifest declares no X11 UI"
+grep -q "ui:binary <tallow-yawp-wah.so>" "$linux_lv2/manifest.ttl" || fail "the Linux UI is not in the module"
+grep -q "WindowsUI" "$linux_lv2/manifest.ttl" "$linux_lv2/yawp-wah.ttl" && fail "the Linux bundle declares a Windows UI"
+grep -q "libwebkit2gtk-4.1-0" "$linux_lv2/yawp-wah.ttl" || fail "the Linux UI does not say what it needs"
 
 echo "--- the Linux bundles in the test hosts"
 YAWP_LV2_TEST_PATH="$dist/linux/lv2" "$linux_build/tests/lv2host/lv2_lilv_host" --gtest_brief=1 ||

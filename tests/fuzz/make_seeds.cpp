@@ -67,6 +67,19 @@ Bytes engine_session() {
     return out;
 }
 
+// The texts a page sends, framed: a step byte, then four bytes of length
+// and the text each.
+void put_editor_frames(const fs::path& folder) {
+    std::string bytes(1, '\x05');
+    for (std::string text : {"g", "b 00000000 42480000", "s 00000000 42960000", "e 00000000 42960000",
+                             "m crierV1 init yawp", "m crierV1 syncNews 01234567 news\nwith lines"}) {
+        const auto n = static_cast<uint32_t>(text.size());
+        for (int i = 0; i < 4; ++i) bytes += static_cast<char>((n >> (8 * i)) & 0xff);
+        bytes += text;
+    }
+    put(folder / "page", {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,9 +88,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path dir = argv[1];
-    for (const char* sub : {"map_parse", "archive_read", "document", "engine_audio"}) fs::create_directories(dir / sub);
+    for (const char* sub : {"map_parse", "archive_read", "document", "engine_audio", "editor_frames"})
+        fs::create_directories(dir / sub);
     const Bytes session = engine_session();
     put(dir / "engine_audio" / "session", {session.data(), session.size()});
+    put_editor_frames(dir / "editor_frames");
 
     ParameterValues odd = defaults();
     odd[yawp::catalogue::kMix] = 150.0f;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (the state code: map files, archives, the
-# state document; the engine fed bad audio) with clang++ and runs each for a
-# fixed time.
+# state document; the engine fed bad audio; the Linux editor's frames) with
+# clang++ and runs each for a fixed time.
 #
 #   tests/fuzz/run-fuzzers.sh [BUILD_DIR] [SECONDS_EACH]    (defaults: build/fuzz, 20)
 #
@@ -21,9 +21,10 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${1:-$root/build/fuzz}
 seconds=${2:-20}
 cxx=${CXX:-clang++}
-targets=(map_parse archive_read document engine_audio)
+targets=(map_parse archive_read document engine_audio editor_frames)
 sources=(state/map.cpp state/map_file.cpp state/tar.cpp state/document.cpp engine/catalogue.cpp
-    engine/engine.cpp engine/formant_bank.cpp engine/lfo.cpp engine/vowel.cpp)
+    engine/engine.cpp engine/formant_bank.cpp engine/lfo.cpp engine/vowel.cpp engine/cpu_features.cpp
+    x11editor/frames.cpp x11editor/page_messages.cpp)
 common=(-std=c++20 -g -O1 -I"$root" -Wall -Wextra -Werror)
 sanitizers=(-fsanitize=address,undefined -fno-sanitize-recover=all)
 

@@ -2,12 +2,14 @@
 // parameter catalogue, so that the ports a host sees can never disagree
 // with the code.
 //
-//   yawp-wah-lv2-ttl [--windows-ui] [--manifest-part FILE] OUTDIR BINARY_NAME
+//   yawp-wah-lv2-ttl [--windows-ui | --x11-ui] [--manifest-part FILE] OUTDIR BINARY_NAME
 //
 // --windows-ui also declares the UI that the Windows module carries: the
 // web page editor in a Win32 window, fed by notifications of every control
-// port. --manifest-part appends FILE, Turtle written by another generator
-// (the factory presets), to manifest.ttl.
+// port. --x11-ui declares the Linux module's UI instead: the same page in
+// an X11 window, shown by the helper program beside the module.
+// --manifest-part appends FILE, Turtle written by another generator (the
+// factory presets), to manifest.ttl.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -129,19 +131,36 @@ void write_output(FILE* f, uint32_t index) {
 
 struct Options {
     bool windows_ui = false;
+    bool x11_ui = false;
     const char* binary = nullptr;
     std::string manifest_part;  // the part's text, already read
 };
 
-// The UI hears of every control port, inputs and meters alike, as floats.
-void write_ui(FILE* f) {
+bool has_ui(const Options& options) { return options.windows_ui || options.x11_ui; }
+const char* ui_class(const Options& options) { return options.x11_ui ? "ui:X11UI" : "ui:WindowsUI"; }
+
+// The Linux UI needs the host's window to live in, resizes with it, and is
+// polled for the helper's messages in idle time.
+void write_ui_features(FILE* f, const Options& options) {
+    if (!options.x11_ui) {
+        std::fprintf(f,
+                     "    lv2:optionalFeature ui:parent , ui:touch , ui:idleInterface ;\n"
+                     "    lv2:extensionData ui:idleInterface ;\n");
+        return;
+    }
     std::fprintf(f,
-                 "\n<%s>\n"
-                 "    a ui:WindowsUI ;\n"
-                 "    lv2:optionalFeature ui:parent , ui:touch , ui:idleInterface ;\n"
-                 "    lv2:extensionData ui:idleInterface ;\n"
-                 "    ui:portNotification\n",
-                 YAWP_LV2_UI_URI);
+                 "    rdfs:comment \"The editor page, shown by the program yawp-wah-editor in this bundle; it needs "
+                 "WebKitGTK 4.1 (Debian and Ubuntu: libwebkit2gtk-4.1-0).\" ;\n"
+                 "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+                 "    lv2:optionalFeature ui:touch , ui:resize ;\n"
+                 "    lv2:extensionData ui:idleInterface , ui:resize ;\n");
+}
+
+// The UI hears of every control port, inputs and meters alike, as floats.
+void write_ui(FILE* f, const Options& options) {
+    std::fprintf(f, "\n<%s>\n    a %s ;\n", YAWP_LV2_UI_URI, ui_class(options));
+    write_ui_features(f, options);
+    std::fprintf(f, "    ui:portNotification\n");
     for (uint32_t i = 0; i < cat::kCount; ++i)
         std::fprintf(f,
                      "    [\n        ui:plugin <%s> ;\n        lv2:symbol \"%s\" ;\n"
@@ -165,7 +184,7 @@ void write_description(FILE* f, const Options& options) {
                  "    lv2:optionalFeature lv2:hardRTCapable , log:log ;\n"
                  "    lv2:extensionData state:interface ;\n",
                  YAWP_LV2_URI);
-    if (options.windows_ui) std::fprintf(f, "    ui:ui <%s> ;\n", YAWP_LV2_UI_URI);
+    if (has_ui(options)) std::fprintf(f, "    ui:ui <%s> ;\n", YAWP_LV2_UI_URI);
     std::fprintf(f,
                  "    lv2:port\n"
                  "    [\n        a lv2:InputPort , lv2:AudioPort ;\n        lv2:index %u ;\n"
@@ -186,7 +205,7 @@ void write_description(FILE* f, const Options& options) {
         write_output(f, i);
         std::fprintf(f, i + 1 < cat::kCount ? " ,\n" : " .\n");
     }
-    if (options.windows_ui) write_ui(f);
+    if (has_ui(options)) write_ui(f, options);
 }
 
 // The plug-in and its UI share one binary.
@@ -194,12 +213,12 @@ void write_manifest(FILE* f, const Options& options) {
     std::fprintf(f,
                  "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
                  "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n");
-    if (options.windows_ui) std::fprintf(f, "@prefix ui:   <http://lv2plug.in/ns/extensions/ui#> .\n");
+    if (has_ui(options)) std::fprintf(f, "@prefix ui:   <http://lv2plug.in/ns/extensions/ui#> .\n");
     std::fprintf(f, "\n<%s>\n    a lv2:Plugin ;\n    lv2:binary <%s> ;\n    rdfs:seeAlso <%s> .\n", YAWP_LV2_URI,
                  options.binary, kDescriptionFile);
-    if (options.windows_ui)
-        std::fprintf(f, "\n<%s>\n    a ui:WindowsUI ;\n    ui:binary <%s> ;\n    rdfs:seeAlso <%s> .\n",
-                     YAWP_LV2_UI_URI, options.binary, kDescriptionFile);
+    if (has_ui(options))
+        std::fprintf(f, "\n<%s>\n    a %s ;\n    ui:binary <%s> ;\n    rdfs:seeAlso <%s> .\n", YAWP_LV2_UI_URI,
+                     ui_class(options), options.binary, kDescriptionFile);
     std::fputs(options.manifest_part.c_str(), f);
 }
 
@@ -233,13 +252,17 @@ int main(int argc, char** argv) {
     if (argc > first && std::strcmp(argv[first], "--windows-ui") == 0) {
         options.windows_ui = true;
         first += 1;
+    } else if (argc > first && std::strcmp(argv[first], "--x11-ui") == 0) {
+        options.x11_ui = true;
+        first += 1;
     }
     if (argc > first + 1 && std::strcmp(argv[first], "--manifest-part") == 0) {
         if (!read_file(argv[first + 1], &options.manifest_part)) return 1;
         first += 2;
     }
     if (argc - first != 2) {
-        std::fprintf(stderr, "usage: yawp-wah-lv2-ttl [--windows-ui] [--manifest-part FILE] OUTDIR BINARY_NAME\n");
+        std::fprintf(stderr,
+                     "usage: yawp-wah-lv2-ttl [--windows-ui | --x11-ui] [--manifest-part FILE] OUTDIR BINARY_NAME\n");
         return 2;
     }
     const std::string dir = argv[first];

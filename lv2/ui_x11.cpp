@@ -1,0 +1,168 @@
+// The LV2 UI on Linux: the editor's page, shown by the helper program
+// yawp-wah-editor inside the host's parent window. This library links no
+// toolkit; the helper is found in the bundle beside the module. Like every
+// LV2 UI it shares nothing with the plug-in instance: it writes control
+// ports through the host and hears of port values through port_event.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <lv2/core/lv2.h>
+#include <lv2/ui/ui.h>
+
+#include "lv2/ports.h"
+#include "lv2/uris.h"
+#include "x11editor/editor_link.h"
+
+namespace yawp::lv2 {
+namespace {
+
+using catalogue::kCount;
+using catalogue::kInputCount;
+
+constexpr int kWidth = 700;
+constexpr int kHeight = 677;
+constexpr uint32_t kFloatProtocol = 0;
+
+struct Ui {
+    x11editor::EditorLink* link;
+    LV2UI_Write_Function write;
+    LV2UI_Controller controller;
+    bool touch_available;
+    LV2UI_Touch touch;
+};
+
+// [main-thread] A float control value, the only protocol the UI writes.
+void write_port(Ui* ui, uint32_t port, float value) {
+    ui->write(ui->controller, port, sizeof value, kFloatProtocol, &value);
+}
+
+// [main-thread]
+void touch(Ui* ui, uint32_t port, bool grabbed) {
+    if (ui->touch_available && ui->touch.touch != nullptr) ui->touch.touch(ui->touch.handle, port, grabbed);
+}
+
+// [main-thread] The page's plain value becomes what the port holds, by the
+// port's own rule; that rule is its own inverse on the enable port, so the
+// page's bypass 1 writes 0 there. The meters are not the page's to change.
+void begin_edit(void* self, uint32_t index, float value) {
+    if (index >= kInputCount) return;
+    Ui* ui = static_cast<Ui*>(self);
+    const uint32_t port = port_of_parameter(index);
+    touch(ui, port, true);
+    write_port(ui, port, coerce_port(index, value));
+}
+
+// [main-thread]
+void perform_edit(void* self, uint32_t index, float value) {
+    if (index >= kInputCount) return;
+    write_port(static_cast<Ui*>(self), port_of_parameter(index), coerce_port(index, value));
+}
+
+// [main-thread]
+void end_edit(void* self, uint32_t index, float value) {
+    if (index >= kInputCount) return;
+    Ui* ui = static_cast<Ui*>(self);
+    const uint32_t port = port_of_parameter(index);
+    write_port(ui, port, coerce_port(index, value));
+    touch(ui, port, false);
+}
+
+struct Features {
+    uintptr_t parent = 0;  // the X11 window to live in
+    const LV2UI_Resize* resize = nullptr;
+};
+
+// [main-thread] A missing touch feature leaves edits without notifications.
+Features read_features(Ui* ui, const LV2_Feature* const* features) {
+    Features found;
+    for (size_t i = 0; features != nullptr && features[i] != nullptr; ++i) {
+        const LV2_Feature* f = features[i];
+        if (f->URI == nullptr) continue;
+        if (std::strcmp(f->URI, LV2_UI__parent) == 0) {
+            found.parent = reinterpret_cast<uintptr_t>(f->data);
+        } else if (std::strcmp(f->URI, LV2_UI__touch) == 0 && f->data != nullptr) {
+            ui->touch_available = true;
+            ui->touch = *static_cast<const LV2UI_Touch*>(f->data);
+        } else if (std::strcmp(f->URI, LV2_UI__resize) == 0 && f->data != nullptr) {
+            found.resize = static_cast<const LV2UI_Resize*>(f->data);
+        }
+    }
+    return found;
+}
+
+// [main-thread] Without a parent there is nowhere to show the page: the
+// host falls back to its own controls. The helper fills the parent and
+// follows its size, so the widget is the parent itself.
+LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundle_path, LV2UI_Write_Function write,
+                         LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features) {
+    if (widget == nullptr) return nullptr;
+    *widget = nullptr;
+    if (bundle_path == nullptr || write == nullptr) return nullptr;
+    auto* ui = static_cast<Ui*>(std::calloc(1, sizeof(Ui)));
+    if (ui == nullptr) return nullptr;
+    const Features found = read_features(ui, features);
+    ui->write = write;
+    ui->controller = controller;
+    const x11editor::EditCallbacks callbacks{ui, begin_edit, perform_edit, end_edit};
+    if (found.parent != 0)
+        ui->link = x11editor::editor_link_open(bundle_path, bundle_path, found.parent, &callbacks, kCount);
+    if (ui->link == nullptr) {
+        std::free(ui);
+        return nullptr;
+    }
+    if (found.resize != nullptr && found.resize->ui_resize != nullptr)
+        found.resize->ui_resize(found.resize->handle, kWidth, kHeight);
+    *widget = reinterpret_cast<LV2UI_Widget>(found.parent);
+    return ui;
+}
+
+// [main-thread]
+void cleanup(LV2UI_Handle handle) {
+    Ui* ui = static_cast<Ui*>(handle);
+    x11editor::editor_link_close(ui->link);
+    std::free(ui);
+}
+
+// [main-thread] Hosts send control values as floats; the meters pass
+// through unchanged, the inputs as the plug-in itself would read them.
+void port_event(LV2UI_Handle handle, uint32_t port, uint32_t, uint32_t, const void* buffer) {
+    Ui* ui = static_cast<Ui*>(handle);
+    if (buffer == nullptr || port < kPortFirstControl || port >= kPortCount) return;
+    float value = 0;
+    std::memcpy(&value, buffer, sizeof value);
+    const uint32_t index = port - kPortFirstControl;
+    if (index < kInputCount) value = coerce_port(index, value);
+    x11editor::editor_link_set_parameter(ui->link, index, value);
+}
+
+// [main-thread] The socket is read without waiting. A helper that has gone
+// leaves an empty window; the UI never asks to be closed.
+int idle(LV2UI_Handle handle) {
+    x11editor::editor_link_poll(static_cast<Ui*>(handle)->link);
+    return 0;
+}
+
+// [main-thread] The helper follows the parent's size by itself.
+int resize(LV2UI_Feature_Handle, int, int) { return 0; }
+
+const LV2UI_Idle_Interface kIdleInterface = {idle};
+const LV2UI_Resize kResizeInterface = {nullptr, resize};
+
+// [any-thread]
+const void* extension_data(const char* uri) {
+    if (uri == nullptr) return nullptr;
+    if (std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdleInterface;
+    if (std::strcmp(uri, LV2_UI__resize) == 0) return &kResizeInterface;
+    return nullptr;
+}
+
+const LV2UI_Descriptor kDescriptor = {YAWP_LV2_UI_URI, instantiate, cleanup, port_event, extension_data};
+
+}  // namespace
+}  // namespace yawp::lv2
+
+// [any-thread]
+extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+    return index == 0 ? &yawp::lv2::kDescriptor : nullptr;
+}

@@ -1,0 +1,180 @@
+// The frames between the plug-in and its editor helper, and the page's
+// texts read from them: whole, split and joined frames, long texts,
+// truncation and garbage.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "x11editor/frames.h"
+#include "x11editor/page_messages.h"
+
+namespace {
+
+using namespace yawp::x11editor;
+
+std::string framed(const std::string& text) {
+    std::string out(4, '\0');
+    const auto n = uint32_t(text.size());
+    for (int i = 0; i < 4; ++i) out[size_t(i)] = char((n >> (8 * i)) & 0xff);
+    return out + text;
+}
+
+// Every text the reader gives for these bytes, fed in pieces of `step`.
+std::vector<std::string> read_all(const std::string& bytes, size_t step, FrameStatus* last = nullptr) {
+    FrameReader reader;
+    std::vector<std::string> texts;
+    FrameStatus status = FrameStatus::kNeedMore;
+    for (size_t at = 0; at < bytes.size(); at += step) {
+        frame_reader_feed(&reader, bytes.data() + at, std::min(step, bytes.size() - at));
+        const char* text = nullptr;
+        size_t length = 0;
+        while ((status = frame_reader_next(&reader, &text, &length)) == FrameStatus::kFrame) {
+            EXPECT_EQ(std::strlen(text), length);
+            texts.emplace_back(text, length);
+        }
+    }
+    if (last != nullptr) *last = status;
+    frame_reader_free(&reader);
+    return texts;
+}
+
+TEST(EditorFrames, JoinedAndSplitFramesGiveTheSameTexts) {
+    const std::vector<std::string> sent = {"g", "b 00000000 42480000", "", "m crierV1 init yawp\nsecond line",
+                                           "s 00000000 42c80000"};
+    std::string bytes;
+    for (const auto& t : sent) bytes += framed(t);
+    for (size_t step : {bytes.size(), size_t(1), size_t(3), size_t(5), size_t(7)}) {
+        FrameStatus last;
+        EXPECT_EQ(read_all(bytes, step, &last), sent) << "step " << step;
+        EXPECT_EQ(last, FrameStatus::kNeedMore);
+    }
+}
+
+TEST(EditorFrames, AMebibyteNewsTextPassesWhole) {
+    std::string news = "m crierV1 initNews ";
+    for (size_t i = 0; news.size() < (1u << 20); ++i) news += char('a' + i % 26);
+    const auto texts = read_all(framed(news) + framed("g"), 4096);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0], news);
+    EXPECT_EQ(texts[1], "g");
+}
+
+TEST(EditorFrames, ATruncatedFrameWaitsAndGivesNothing) {
+    const std::string whole = framed("s 00000001 3f800000");
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+        FrameStatus last;
+        EXPECT_TRUE(read_all(whole.substr(0, cut), 1, &last).empty());
+        EXPECT_EQ(last, FrameStatus::kNeedMore) << "cut at " << cut;
+    }
+}
+
+TEST(EditorFrames, GarbageLengthBreaksTheStreamForGood) {
+    std::string bytes = framed("g");
+    bytes += std::string("\xff\xff\xff\xff", 4) + "junk";
+    bytes += framed("g");
+    FrameStatus last;
+    EXPECT_EQ(read_all(bytes, bytes.size(), &last), std::vector<std::string>{"g"});
+    EXPECT_EQ(last, FrameStatus::kBroken);
+
+    FrameReader reader;
+    EXPECT_TRUE(frame_reader_feed(&reader, bytes.data(), bytes.size()));
+    const char* text;
+    size_t length;
+    EXPECT_EQ(frame_reader_next(&reader, &text, &length), FrameStatus::kFrame);
+    EXPECT_EQ(frame_reader_next(&reader, &text, &length), FrameStatus::kBroken);
+    EXPECT_FALSE(frame_reader_feed(&reader, "x", 1)) << "a broken stream takes nothing more";
+    frame_reader_free(&reader);
+}
+
+TEST(EditorFrames, AFrameHoldingANulIsSkipped) {
+    const std::string bytes = framed(std::string("m crierV1 newSid a\0b", 20)) + framed("g");
+    EXPECT_EQ(read_all(bytes, 2), std::vector<std::string>{"g"});
+}
+
+TEST(EditorFrames, TheLongestFrameIsTakenAndOneByteMoreIsGarbage) {
+    std::string header(4, '\0');
+    uint32_t n = kMaxFrameText + 1;
+    for (int i = 0; i < 4; ++i) header[size_t(i)] = char((n >> (8 * i)) & 0xff);
+    FrameStatus last;
+    EXPECT_TRUE(read_all(header, 4, &last).empty());
+    EXPECT_EQ(last, FrameStatus::kBroken);
+
+    FrameWriter writer;
+    std::string longest(kMaxFrameText, 'x');
+    EXPECT_TRUE(frame_writer_put(&writer, longest.data(), longest.size()));
+    EXPECT_FALSE(frame_writer_put(&writer, longest.data(), longest.size() + 1));
+    EXPECT_TRUE(writer.broken);
+    frame_writer_free(&writer);
+}
+
+// A peer that reads nothing: the writer keeps what does not fit, never
+// waits, and hands everything over once the peer reads.
+TEST(EditorFrames, AFullSocketNeverBlocksTheWriter) {
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    FrameWriter writer;
+    std::string expected;
+    const std::string text(100000, 'n');
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(frame_writer_put(&writer, text.data(), text.size()));
+        expected += framed(text);
+        ASSERT_TRUE(frame_writer_flush(&writer, ends[0]));
+    }
+    EXPECT_TRUE(frame_writer_pending(&writer)) << "the socket buffer is smaller than 2 MB";
+
+    std::string received;
+    char chunk[65536];
+    while (received.size() < expected.size()) {
+        const ssize_t n = recv(ends[1], chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n > 0) received.append(chunk, size_t(n));
+        ASSERT_TRUE(frame_writer_flush(&writer, ends[0]));
+    }
+    EXPECT_FALSE(frame_writer_pending(&writer));
+    EXPECT_EQ(received, expected);
+
+    close(ends[1]);
+    ASSERT_TRUE(frame_writer_put(&writer, "g", 1));
+    EXPECT_FALSE(frame_writer_flush(&writer, ends[0])) << "a peer that has gone is reported, without SIGPIPE";
+    close(ends[0]);
+    frame_writer_free(&writer);
+}
+
+TEST(EditorPageMessages, GesturesAreReadLikeTheWindowsBridge) {
+    PageMessage m = read_page_message("s 13 40400000", 36);
+    EXPECT_EQ(m.kind, PageMessageKind::kPerform);
+    EXPECT_EQ(m.index, 19u);
+    EXPECT_EQ(m.value, 3.0f);
+    m = read_page_message("b 00000000 42480000", 36);
+    EXPECT_EQ(m.kind, PageMessageKind::kBegin);
+    EXPECT_EQ(m.value, 50.0f);
+    m = read_page_message("eX0x23 +3f800000", 36);
+    EXPECT_EQ(m.kind, PageMessageKind::kEnd);
+    EXPECT_EQ(m.index, 35u);
+    EXPECT_EQ(read_page_message("g anything", 36).kind, PageMessageKind::kGetAll);
+    m = read_page_message("m crierV1 init yawp", 36);
+    EXPECT_EQ(m.kind, PageMessageKind::kNews);
+    EXPECT_STREQ(m.text, "crierV1 init yawp");
+    EXPECT_STREQ(read_page_message("m ", 36).text, "");
+}
+
+TEST(EditorPageMessages, MalformedTextsAreIgnored) {
+    for (const char* text : {"", "s", "b", "m", "x 0 0", "s 24 0", "s 0", "s zz 0", "s 0 0x", "s 100000000 0",
+                             "e 0 1ffffffff", "s  ", "S 0 0"})
+        EXPECT_EQ(read_page_message(text, 36).kind, PageMessageKind::kIgnored) << '"' << text << '"';
+    EXPECT_EQ(read_page_message(nullptr, 36).kind, PageMessageKind::kIgnored);
+}
+
+TEST(EditorPageMessages, ValueMessagesHaveEightDigitFields) {
+    char text[20];
+    format_value_message(text, 19, 3.0f);
+    EXPECT_STREQ(text, "s 00000013 40400000");
+    format_value_message(text, 0, -0.0f);
+    EXPECT_STREQ(text, "s 00000000 80000000");
+}
+
+}  // namespace

@@ -1,0 +1,193 @@
+#include "x11editor/editor_link.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/socket.h>
+
+#include "news/crier.h"
+#include "news/reply_sink.h"
+#include "x11editor/frames.h"
+#include "x11editor/helper_process.h"
+#include "x11editor/page_messages.h"
+
+// The news store answers the page through wv2_host_send_text(WV2Host*, ...);
+// on Linux that host is the editor link.
+struct WV2Host {
+    yawp::x11editor::EditorLink* link;
+};
+
+namespace yawp::x11editor {
+
+namespace {
+
+constexpr char kPageName[] = "/index.html";
+constexpr size_t kReadChunk = 16 * 1024;
+// One poll reads at most this much, so a flood cannot hold the host's UI
+// thread; the rest stays readable for the next one.
+constexpr size_t kReadPerPoll = 4u << 20;
+
+}  // namespace
+
+struct EditorLink {
+    HelperProcess helper;
+    FrameReader reader;
+    FrameWriter writer;
+    EditCallbacks callbacks;
+    float* values;  // the value cache, count entries
+    uint32_t count;
+    WV2Host news;
+};
+
+namespace {
+
+char* page_file_in(const char* folder) {
+    const size_t length = std::strlen(folder);
+    auto* path = static_cast<char*>(std::malloc(length + sizeof kPageName));
+    if (path == nullptr) return nullptr;
+    std::memcpy(path, folder, length);
+    std::memcpy(path + length, kPageName, sizeof kPageName);
+    return path;
+}
+
+bool helper_running(const EditorLink* link) { return link->helper.fd >= 0; }
+
+// [main-thread] The helper is gone, or the stream to it is broken: let it
+// go for good. Values still land in the cache.
+void drop_helper(EditorLink* link) { helper_stop(&link->helper); }
+
+// [main-thread]
+void send_frame(EditorLink* link, const char* text, size_t length) {
+    if (!helper_running(link)) return;
+    if (!frame_writer_put(&link->writer, text, length) || !frame_writer_flush(&link->writer, link->helper.fd))
+        drop_helper(link);
+}
+
+// [main-thread]
+void send_value(EditorLink* link, uint32_t index) {
+    char text[20];
+    format_value_message(text, index, link->values[index]);
+    send_frame(link, text, sizeof text - 1);
+}
+
+// [main-thread]
+EditCallback edit_of(const EditCallbacks& callbacks, PageMessageKind kind) {
+    switch (kind) {
+        case PageMessageKind::kBegin: return callbacks.begin_edit;
+        case PageMessageKind::kPerform: return callbacks.perform_edit;
+        default: return callbacks.end_edit;
+    }
+}
+
+// [main-thread] One text of the page, as the Windows bridge handles it.
+void handle_page_text(EditorLink* link, const char* text) {
+    const PageMessage message = read_page_message(text, link->count);
+    switch (message.kind) {
+        case PageMessageKind::kBegin:
+        case PageMessageKind::kPerform:
+        case PageMessageKind::kEnd:
+            link->values[message.index] = message.value;
+            if (EditCallback edit = edit_of(link->callbacks, message.kind))
+                edit(link->callbacks.user_data, message.index, message.value);
+            return;
+        case PageMessageKind::kGetAll:
+            for (uint32_t i = 0; i < link->count; ++i) send_value(link, i);
+            return;
+        case PageMessageKind::kNews: crier_handle_message(&link->news, message.text); return;
+        case PageMessageKind::kIgnored: return;
+    }
+}
+
+// [main-thread] Reads what the socket holds now. False at end of file or
+// on a failed read.
+bool read_available(EditorLink* link) {
+    char chunk[kReadChunk];
+    size_t total = 0;
+    while (total < kReadPerPoll) {
+        const ssize_t n = recv(link->helper.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n > 0) {
+            if (!frame_reader_feed(&link->reader, chunk, size_t(n))) return false;
+            total += size_t(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+EditorLink* editor_link_open(const char* helper_folder, const char* page_folder, unsigned long parent,
+                             const EditCallbacks* callbacks, uint32_t count) {
+    if (helper_folder == nullptr || page_folder == nullptr || callbacks == nullptr || count == 0) return nullptr;
+    auto* link = static_cast<EditorLink*>(std::calloc(1, sizeof(EditorLink)));
+    if (link == nullptr) return nullptr;
+    link->values = static_cast<float*>(std::calloc(count, sizeof(float)));
+    char* program = helper_program_in(helper_folder);
+    char* page = page_file_in(page_folder);
+    const bool started = link->values != nullptr && program != nullptr && page != nullptr &&
+                         helper_start(program, parent, page, &link->helper);
+    std::free(program);
+    std::free(page);
+    if (!started) {
+        std::free(link->values);
+        std::free(link);
+        return nullptr;
+    }
+    link->callbacks = *callbacks;
+    link->count = count;
+    link->news.link = link;
+    return link;
+}
+
+void editor_link_close(EditorLink* link) {
+    if (link == nullptr) return;
+    drop_helper(link);
+    frame_reader_free(&link->reader);
+    frame_writer_free(&link->writer);
+    std::free(link->values);
+    std::free(link);
+}
+
+int editor_link_fd(const EditorLink* link) { return link != nullptr ? link->helper.fd : -1; }
+
+bool editor_link_poll(EditorLink* link) {
+    if (link == nullptr || !helper_running(link)) return false;
+    const bool open = read_available(link);
+    const char* text = nullptr;
+    size_t length = 0;
+    while (helper_running(link) && frame_reader_next(&link->reader, &text, &length) == FrameStatus::kFrame)
+        handle_page_text(link, text);
+    if (!open || link->reader.broken) drop_helper(link);
+    if (helper_running(link) && !frame_writer_flush(&link->writer, link->helper.fd)) drop_helper(link);
+    return helper_running(link);
+}
+
+void editor_link_set_parameter(EditorLink* link, uint32_t index, float value) {
+    if (link == nullptr || index >= link->count) return;
+    link->values[index] = value;
+    send_value(link, index);
+}
+
+void editor_link_send_text(EditorLink* link, const char* text) {
+    if (link == nullptr || text == nullptr || !helper_running(link)) return;
+    const size_t length = std::strlen(text);
+    auto* message = static_cast<char*>(std::malloc(length + 3));
+    if (message == nullptr) return;
+    message[0] = 'm';
+    message[1] = ' ';
+    std::memcpy(message + 2, text, length + 1);
+    send_frame(link, message, length + 2);
+    std::free(message);
+}
+
+}  // namespace yawp::x11editor
+
+// [main-thread] The news store's replies: the page's requests are handled
+// on the host's UI thread on Linux, so its answers are sent from there too.
+void wv2_host_send_text(WV2Host* host, const char* text) {
+    if (host != nullptr) yawp::x11editor::editor_link_send_text(host->link, text);
+}

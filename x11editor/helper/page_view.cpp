@@ -1,0 +1,142 @@
+#include "x11editor/helper/page_view.h"
+
+#include <cstring>
+
+#include <webkit2/webkit2.h>
+
+namespace {
+
+constexpr char kChannel[] = "yawp";
+
+// Runs before any of the page's scripts. Only strings cross, as with
+// WebView2's string messages; a listener that throws does not keep the
+// others from hearing the message.
+constexpr char kWebViewShim[] = R"js(
+(function () {
+  'use strict';
+  var channel = window.webkit.messageHandlers.yawp;
+  var listeners = [];
+  var webview = {
+    postMessage: function (message) {
+      if (typeof message === 'string') channel.postMessage(message);
+    },
+    addEventListener: function (type, listener) {
+      if (type === 'message' && typeof listener === 'function' && listeners.indexOf(listener) < 0)
+        listeners.push(listener);
+    },
+    removeEventListener: function (type, listener) {
+      var at = listeners.indexOf(listener);
+      if (type === 'message' && at >= 0) listeners.splice(at, 1);
+    }
+  };
+  window.chrome = window.chrome || {};
+  Object.defineProperty(window.chrome, 'webview', { value: webview });
+  Object.defineProperty(window, '__yawpDeliver', {
+    value: function (text) {
+      var event = { type: 'message', data: text, source: webview };
+      listeners.slice().forEach(function (listener) {
+        try { listener.call(webview, event); } catch (e) { setTimeout(function () { throw e; }); }
+      });
+    }
+  });
+})();
+)js";
+
+constexpr char kDeliverStart[] = "window.__yawpDeliver && window.__yawpDeliver(\"";
+constexpr char kDeliverEnd[] = "\")";
+
+struct Channel {
+    PageTextHandler handler;
+    void* user_data;
+};
+
+// A JavaScript string literal's inside: quotes, backslashes and control
+// characters escaped, everything else (valid UTF-8) as it is.
+void append_escaped(GString* script, const char* text, size_t length) {
+    static const char kHex[] = "0123456789abcdef";
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            g_string_append_c(script, '\\');
+            g_string_append_c(script, char(c));
+        } else if (c < 0x20) {
+            const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15], '\0'};
+            g_string_append(script, escape);
+        } else {
+            g_string_append_c(script, char(c));
+        }
+    }
+}
+
+void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+    auto* channel = static_cast<Channel*>(data);
+    JSCValue* value = webkit_javascript_result_get_js_value(result);
+    if (!jsc_value_is_string(value)) return;
+    char* text = jsc_value_to_string(value);
+    if (text != nullptr) channel->handler(channel->user_data, text);
+    g_free(text);
+}
+
+// Only the page's own files stay in the view; web links open in the
+// desktop's browser, as on Windows.
+gboolean on_decide_policy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                          gpointer) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+    auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(navigation);
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    const bool local = uri != nullptr && g_str_has_prefix(uri, "file:");
+    if (local && type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) return FALSE;
+    webkit_policy_decision_ignore(decision);
+    if (uri != nullptr && (g_str_has_prefix(uri, "https:") || g_str_has_prefix(uri, "http:")) &&
+        webkit_navigation_action_is_user_gesture(action)) {
+        GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view));
+        gtk_show_uri_on_window(GTK_IS_WINDOW(top) ? GTK_WINDOW(top) : nullptr, uri, GDK_CURRENT_TIME, nullptr);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+GtkWidget* page_view_new(const char* page_file, PageTextHandler handler, void* user_data) {
+    char* uri = g_filename_to_uri(page_file, nullptr, nullptr);
+    if (uri == nullptr) return nullptr;
+    WebKitUserContentManager* content = webkit_user_content_manager_new();
+    WebKitUserScript* shim = webkit_user_script_new(kWebViewShim, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                    WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, shim);
+    webkit_user_script_unref(shim);
+    auto* channel = g_new(Channel, 1);
+    *channel = Channel{handler, user_data};
+    g_signal_connect_data(content, "script-message-received::yawp", G_CALLBACK(on_script_message), channel,
+                          [](gpointer data, GClosure*) { g_free(data); }, GConnectFlags(0));
+    webkit_user_content_manager_register_script_message_handler(content, kChannel);
+
+    GtkWidget* view = webkit_web_view_new_with_user_content_manager(content);
+    g_object_unref(content);
+    WebKitSettings* settings = webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view));
+    // The page loads its scripts and styles from the folder it lives in.
+    webkit_settings_set_allow_file_access_from_file_urls(settings, TRUE);
+    webkit_settings_set_enable_developer_extras(settings, FALSE);
+    webkit_settings_set_hardware_acceleration_policy(settings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    g_signal_connect(view, "decide-policy", G_CALLBACK(on_decide_policy), nullptr);
+    // Our own menu only would offer "Reload" and "Back": nothing for a musician.
+    g_signal_connect(view, "context-menu", G_CALLBACK(+[](GtkWidget*, gpointer, gpointer, gpointer) -> gboolean {
+                         return TRUE;
+                     }),
+                     nullptr);
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), uri);
+    g_free(uri);
+    return view;
+}
+
+void page_view_deliver(GtkWidget* view, const char* text, size_t length) {
+    if (!g_utf8_validate(text, gssize(length), nullptr)) return;
+    GString* script = g_string_sized_new(length + sizeof kDeliverStart + sizeof kDeliverEnd + 16);
+    g_string_append(script, kDeliverStart);
+    append_escaped(script, text, length);
+    g_string_append(script, kDeliverEnd);
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script->str, gssize(script->len), nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
+    g_string_free(script, TRUE);
+}
