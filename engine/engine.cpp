@@ -299,16 +299,25 @@ const Formants& Engine::formants_at(float m) {
 // the detector and the LFO still move (their state and the random draws
 // carry on), but only the meters read them.
 void Engine::process_steady_chunk(const float* in, float* out, uint32_t n) {
+    if (lfo_.below_one_cycle())
+        run_steady<true>(in, out, n);
+    else
+        run_steady<false>(in, out, n);
+}
+
+// With the LFO gate closed, output() is the phase with a term of +0.
+template <bool kBelowOneCycle>
+void Engine::run_steady(const float* in, float* out, uint32_t n) {
     EnvelopeFollower envelope = envelope_;
     Lfo lfo = lfo_;
     FormantBank::Steady filters = formants_.steady();
     Crossfades fades(mix_, bypass_);
-    Lfo::Sample l{};
+    float phase = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const float x = in[i];
         envelope.detect(x);
-        lfo.advance();
-        l = lfo.output();
+        kBelowOneCycle ? lfo.advance_below_one_cycle() : lfo.advance();
+        phase = kBelowOneCycle ? lfo.phase_below_one_cycle() : lfo.phase();
         out[i] = fades.apply(x, filters.step(x));
     }
     envelope_ = envelope;
@@ -317,7 +326,24 @@ void Engine::process_steady_chunk(const float* in, float* out, uint32_t n) {
     mix_.state = fades.mix.state;
     bypass_.state = fades.bypass.state;
     const float m = clamp_position(position_);
-    outputs_ = {m * 100.0f, l.phase, l.term, envelope.term()};
+    outputs_ = {m * 100.0f, phase, 0.0f, envelope.term()};
+}
+
+// [audio-thread] The serial part of the modulation: detector, LFO phase and
+// random draws, sample by sample.
+template <bool kBelowOneCycle>
+void Engine::modulate(const float* in, uint32_t n) {
+    EnvelopeFollower envelope = envelope_;
+    Lfo lfo = lfo_;
+    for (uint32_t i = 0; i < n; ++i) {
+        envelope.detect(in[i]);
+        kBelowOneCycle ? lfo.advance_below_one_cycle() : lfo.advance();
+        chunk_env_[i] = envelope.term();
+        chunk_phase_[i] = kBelowOneCycle ? lfo.phase_below_one_cycle() : lfo.phase();
+        chunk_random_[i] = lfo.random_value;
+    }
+    envelope_ = envelope;
+    lfo_ = lfo;
 }
 
 // [audio-thread] Each stage runs over the whole chunk before the next one:
@@ -331,17 +357,10 @@ void Engine::process_steady_chunk(const float* in, float* out, uint32_t n) {
 // waveform for four samples at a time (Lfo::terms, each lane the scalar
 // output()), then the positions.
 void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
-    EnvelopeFollower envelope = envelope_;
-    Lfo lfo = lfo_;
-    for (uint32_t i = 0; i < n; ++i) {
-        envelope.detect(in[i]);
-        lfo.advance();
-        chunk_env_[i] = envelope.term();
-        chunk_phase_[i] = lfo.phase();
-        chunk_random_[i] = lfo.random_value;
-    }
-    envelope_ = envelope;
-    lfo_ = lfo;
+    if (lfo_.below_one_cycle())
+        modulate<true>(in, n);
+    else
+        modulate<false>(in, n);
     lfo_.terms(chunk_phase_, chunk_random_, chunk_lfo_, n);
     for (uint32_t i = 0; i < n; ++i) chunk_position_[i] = clamp_position(position_ + chunk_env_[i] + chunk_lfo_[i]);
     const uint32_t last = n - 1;

@@ -73,6 +73,10 @@ private:
     const Formants& formants_at(float m);
     void process_steady_chunk(const float* in, float* out, uint32_t n);
     void process_moving_chunk(const float* in, float* out, uint32_t n);
+    template <bool kBelowOneCycle>
+    void modulate(const float* in, uint32_t n);
+    template <bool kBelowOneCycle>
+    void run_steady(const float* in, float* out, uint32_t n);
     lanes::F4 finite_probe() const;
     void recover(float* out, uint32_t n);
 

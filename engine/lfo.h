@@ -64,6 +64,16 @@ struct Lfo {
     float phase();
     void terms(const float* phase, const float* random, float* term, uint32_t n) const;
 
+    // advance() and phase() for increments below one cycle per sample,
+    // which every rate a host can set gives (it takes some 50 kHz). The
+    // accumulator then stays in [0, 1] and every floor these functions take
+    // is -1, 0 or 1, so comparisons give it: the same numbers with a third
+    // of the work. `below_one_cycle()` says whether they may be used for
+    // the block.
+    bool below_one_cycle() const { return std::fabs(glide.target) < 1.0f; }
+    void advance_below_one_cycle();
+    float phase_below_one_cycle();
+
 private:
     float increment_ = 0;  // this sample's increment after the denormal flush
     float waveform_value(float p) const;
@@ -98,6 +108,34 @@ inline void Lfo::advance() {
 inline float Lfo::phase() {
     const float phi = sync ? numeric::frac(accumulator + phase_offset) : accumulator;
     if (numeric::floor(phi) != numeric::floor(phi - increment_)) random_value = random.next();
+    return phi;
+}
+
+namespace lfo_detail {
+
+// floor(x) for x in (-1, 2): the only integers there are -1, 0 and 1.
+inline float floor_near_zero(float x) { return x < 0.0f ? -1.0f : (x >= 1.0f ? 1.0f : 0.0f); }
+
+}  // namespace lfo_detail
+
+// [audio-thread] accumulator + increment lies in (-1, 2).
+inline void Lfo::advance_below_one_cycle() {
+    float inc = glide.step(glide.target);
+    if (std::fabs(inc) < lfo_detail::kSmallestIncrement) inc = 0;
+    increment_ = inc;
+    const float x = accumulator + inc;
+    accumulator = x - lfo_detail::floor_near_zero(x);
+}
+
+// [audio-thread] accumulator + phase offset lies in [0, 2), the phase in
+// [0, 1] and the phase less the increment in (-1, 2).
+inline float Lfo::phase_below_one_cycle() {
+    float phi = accumulator;
+    if (sync) {
+        const float x = accumulator + phase_offset;
+        phi = x - lfo_detail::floor_near_zero(x);
+    }
+    if (lfo_detail::floor_near_zero(phi) != lfo_detail::floor_near_zero(phi - increment_)) random_value = random.next();
     return phi;
 }
 
