@@ -141,6 +141,7 @@ bool Parser::set_format(std::string_view text) {
 bool Parser::option(std::string_view name) {
     std::string_view value;
     if (name == "--help" || name == "-h") o_->action = Action::kHelp;
+    else if (name == "--version") o_->action = Action::kVersion;
     else if (name == "--list") o_->action = Action::kList;
     else if (name == "--play") o_->playing = true;
     else if (name == "--float") o_->float_output = true;

@@ -1,6 +1,7 @@
 #include "usage.h"
 
 #include "engine/catalogue.h"
+#include "product_version.h"
 
 namespace yawp::render {
 namespace {
@@ -45,6 +46,7 @@ Options:
                    print a state document's info and its 32 values and exit.
   --list           list the parameters and exit.
   --help           show this text and exit.
+  --version        show the program's version and exit.
 
 Without --tempo and --play the engine gets no host time at all, and a synced
 LFO runs at 120 BPM from its own start.
@@ -65,6 +67,8 @@ const char* kind_text(uint32_t kind) {
 }  // namespace
 
 void print_help(std::FILE* to) { std::fputs(kHelp, to); }
+
+void print_version(std::FILE* to) { std::fprintf(to, "yawp-wah-render %s\n", version::kText); }
 
 void print_parameter_list(std::FILE* to) {
     std::fprintf(to, "%-15s %7s %7s %-17s %-4s %s\n", "key", "min", "max", "default", "unit",
