@@ -19,6 +19,14 @@ if(YAWP_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
+if(NOT WIN32)
+  # The hardening Debian builds its packages with: checked string and
+  # memory functions where the optimiser can size the buffers, and a
+  # read-only table of resolved symbols.
+  list(APPEND YAWP_COMMON_FLAGS $<$<CONFIG:Release>:-D_FORTIFY_SOURCE=2>)
+  add_link_options(-Wl,-z,relro -Wl,-z,now)
+endif()
+
 if(WIN32)
   # A statically linked runtime, so the DLLs and programs load on a plain
   # Windows PC without the MinGW runtime DLLs beside them.

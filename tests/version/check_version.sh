@@ -52,5 +52,8 @@ for entry in "version_major $major" "version_minor $minor" "version_revision $re
 done
 rm -rf "$work"
 
+# The package.
+grep -q "^set(CPACK_PACKAGE_VERSION \"$version\")" "$build/CPackConfig.cmake" || fail "CPACK_PACKAGE_VERSION"
+
 [ $status -eq 0 ] && echo "every part says $version"
 exit $status
