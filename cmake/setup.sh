@@ -13,6 +13,7 @@ packages="
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth
   chromium
+  nsis lintian dpkg-dev xz-utils zip unzip man-db
 "
 
 # The editor page's tests need node and npm. Where they came from another
