@@ -33,6 +33,9 @@ check() {
 
 # shellcheck disable=SC2086 # the file lists are meant to split
 check lv2_validate lv2_validate $ttl
+# The schemas are the LV2 specification's own bundles; other plug-ins
+# installed on the machine are not ours to judge.
+schemas=$(dpkg -L lv2-dev | grep '^/usr/lib/lv2/.*\.ttl$')
 # shellcheck disable=SC2086
-check sord_validate sord_validate /usr/lib/lv2/*.lv2/*.ttl $ttl
+check sord_validate sord_validate $schemas $ttl
 exit $status
