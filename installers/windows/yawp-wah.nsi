@@ -68,9 +68,6 @@ Var PresetFolder    ; the factory presets' folder
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Folder holding the VST3 and LV2 plug-in folders"
 !define MUI_FINISHPAGE_TITLE "${PRODUCT} ${VERSION} is installed"
 !define MUI_FINISHPAGE_TEXT "$FinishText"
-!define MUI_FINISHPAGE_TEXT_LARGE
-!define MUI_FINISHPAGE_SHOWREADME "$AppFolder\README.txt"
-!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_FINISHPAGE_NOREBOOTSUPPORT
 
 !insertmacro MUI_PAGE_WELCOME
@@ -207,29 +204,24 @@ Function FindWebView2Runtime
   ${EndIf}
 FunctionEnd
 
-; What the last page says: where the plug-ins went, and what the editors
-; still need (the WebView2 Runtime, and the loader if the build lacked it).
+; What the last page says: what the editors still need, if anything (the
+; WebView2 Runtime, and the loader if the build lacked it). The page has
+; room for a dozen short lines; the install log gets the same notes.
 Function ComposeFinishText
-  StrCpy $FinishText "Let your host rescan its plug-ins; ${PRODUCT} is listed by ${PUBLISHER} as a filter effect."
-  ${If} ${SectionIsSelected} ${SecVst3}
-    StrCpy $FinishText "$FinishText$\r$\nVST3: $INSTDIR\VST3\${VST3_NAME}"
-  ${EndIf}
-  ${If} ${SectionIsSelected} ${SecLv2}
-    StrCpy $FinishText "$FinishText$\r$\nLV2: $INSTDIR\LV2\${LV2_NAME}"
-  ${EndIf}
+  StrCpy $FinishText "Let your host rescan its plug-ins."
   Call FindWebView2Runtime
   ${If} $0 == 0
-    StrCpy $1 "The editors need the Microsoft Edge WebView2 Runtime, which is not installed on this PC. Get the Evergreen Runtime from ${WEBVIEW2_URL}. The plug-ins process audio without it."
+    StrCpy $1 "The editors need Microsoft's WebView2 Runtime, which this PC lacks: get it from ${WEBVIEW2_URL}. The plug-ins process audio without it."
     DetailPrint "$1"
     StrCpy $FinishText "$FinishText$\r$\n$\r$\n$1"
   ${EndIf}
 !ifndef HAVE_LOADER
-  StrCpy $1 "The editors also need Microsoft's WebView2Loader.dll (x64, from the Microsoft.Web.WebView2 package), which this installer does not carry. Copy it into:"
+  StrCpy $1 "For the editors to open, copy WebView2Loader.dll (x64) into:"
   ${If} ${SectionIsSelected} ${SecVst3}
-    StrCpy $1 "$1$\r$\n$INSTDIR\VST3\${VST3_NAME}\Contents\x86_64-win\"
+    StrCpy $1 "$1$\r$\n$INSTDIR\VST3\${VST3_NAME}\Contents\x86_64-win"
   ${EndIf}
   ${If} ${SectionIsSelected} ${SecLv2}
-    StrCpy $1 "$1$\r$\n$INSTDIR\LV2\${LV2_NAME}\"
+    StrCpy $1 "$1$\r$\n$INSTDIR\LV2\${LV2_NAME}"
   ${EndIf}
   DetailPrint "$1"
   StrCpy $FinishText "$FinishText$\r$\n$\r$\n$1"
