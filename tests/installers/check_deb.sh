@@ -2,8 +2,9 @@
 # The Debian package, made by CPack from the Linux lane's build into a
 # scratch folder and checked as Debian and a user meet it: its control
 # fields and contents, lintian, the plug-ins and the renderer working from
-# an unpacked copy, and (as root, when no yawp-wah is installed already)
-# a real install and removal with dpkg.
+# an unpacked copy, and (as root, as in CI, when no yawp-wah is installed
+# already) a real install and removal with dpkg. YAWP_NO_SYSTEM_INSTALL=1
+# skips that last part on a machine whose /usr should stay untouched.
 #
 #   check_deb.sh LINUX_BUILD SCRATCH
 set -u
@@ -116,6 +117,8 @@ manual_warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -
 echo "--- dpkg -i and dpkg -r"
 if [ "$(id -u)" -ne 0 ]; then
     echo "SKIPPED: installing needs root"
+elif [ -n "${YAWP_NO_SYSTEM_INSTALL:-}" ]; then
+    echo "SKIPPED: YAWP_NO_SYSTEM_INSTALL is set"
 elif dpkg-query -W yawp-wah >/dev/null 2>&1 || [ -e "/$lv2_dir" ] || [ -e "/$vst3_dir" ] ||
     [ -e /usr/bin/yawp-wah-render ]; then
     echo "SKIPPED: a yawp-wah is installed on this machine already; it is left alone"
