@@ -2,7 +2,8 @@
 # Builds both lanes and then runs the demo or every test suite.
 #
 #   ./build.sh demo   install what is missing, build, render dist/demo/ and
-#                     gather the release bundles into dist/
+#                     gather the release files into dist/ (installer,
+#                     package, archives, bundles)
 #   ./build.sh test   install what is missing, build, run every suite
 #
 # YAWP_WEBVIEW2_LOADER=/path/to/WebView2Loader.dll in the environment hands

@@ -1,10 +1,15 @@
 #!/bin/sh
-# Gathers the plug-in bundles both lanes built into one release folder:
+# Gathers what both lanes built into one release folder:
 #
+#   OUT/windows/Yawp-Wah-VERSION-win64-setup.exe      the Windows installer
+#   OUT/windows/Yawp-Wah-VERSION-win64.zip            the portable archive
 #   OUT/windows/vst3/Yawp Wah.vst3   OUT/windows/lv2/yawp-wah.lv2
+#   OUT/linux/yawp-wah_VERSION_amd64.deb              the Debian package
+#   OUT/linux/Yawp-Wah-VERSION-linux-x86_64.tar.xz    the portable archive
 #   OUT/linux/vst3/Yawp Wah.vst3     OUT/linux/lv2/yawp-wah.lv2
 #   OUT/<lane>/vst3-presets/Tallow.AUDIO/Yawp Wah/<Category>/<Name>.vstpreset
-#   OUT/README.txt                   where a musician installs them
+#   OUT/README.txt                   what each file is, and where a
+#                                    musician installs the bundles
 #
 #   package.sh [OUT [LINUX_BUILD [WINDOWS_BUILD]]]
 #
@@ -44,12 +49,68 @@ package_lane() {
     cp -R "$plugins/vst3-presets/." "$out/$lane/vst3-presets/$preset_folder/"
 }
 
+# The Windows lane's installer, as its build made it.
+copy_installer() {
+    installer="$windows_build/installer/Yawp-Wah-$version-win64-setup.exe"
+    [ -f "$installer" ] || fail "no installer $installer: build the windows lane first"
+    cp "$installer" "$out/windows/"
+}
+
+# The Debian package, made by CPack from the Linux lane's install rules.
+make_deb() {
+    scratch=$(mktemp -d)
+    cpack --config "$linux_build/CPackConfig.cmake" -B "$scratch" >"$scratch/cpack.log" 2>&1 || {
+        cat "$scratch/cpack.log" >&2
+        rm -rf "$scratch"
+        fail "cpack could not make the Debian package"
+    }
+    mv "$scratch/yawp-wah_${version}_amd64.deb" "$out/linux/" || fail "cpack made no yawp-wah_${version}_amd64.deb"
+    rm -rf "$scratch"
+}
+
+# archive LANE NAME TOOL: the lane's bundles (and presets, when there are
+# any), the readme and the licence in one folder NAME, packed by TOOL
+# (zip or tar.xz) into OUT/LANE/NAME.zip or NAME.tar.xz.
+archive() {
+    lane=$1
+    name=$2
+    tool=$3
+    stage=$(mktemp -d)
+    mkdir "$stage/$name"
+    for part in vst3 lv2 vst3-presets; do
+        if [ -d "$out/$lane/$part" ]; then cp -R "$out/$lane/$part" "$stage/$name/"; fi
+    done
+    cp "$out/README.txt" "$stage/$name/README.txt"
+    cp "$root/installers/LICENSE.txt" "$stage/$name/LICENSE.txt"
+    if [ "$tool" = zip ]; then
+        # Windows shows text files best with CRLF line ends.
+        for text in README.txt LICENSE.txt; do
+            sed 's/$/\r/' "$stage/$name/$text" >"$stage/$text" && mv "$stage/$text" "$stage/$name/$text"
+        done
+        rm -f "$out/$lane/$name.zip"
+        (cd "$stage" && zip -q -r -X "$out/$lane/$name.zip" "$name") || fail "zip failed"
+    else
+        tar -C "$stage" --owner=0 --group=0 --numeric-owner --sort=name -cJf "$out/$lane/$name.tar.xz" "$name" ||
+            fail "tar failed"
+    fi
+    rm -rf "$stage"
+}
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt" 2>/dev/null)
+[ -n "$version" ] || fail "no project version in $linux_build/CMakeCache.txt: build the linux lane first"
+
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
 package_lane windows "$windows_build"
 package_lane linux "$linux_build"
 cp "$here/dist-README.txt" "$out/README.txt"
+copy_installer
+make_deb
+archive windows "Yawp-Wah-$version-win64" zip
+archive linux "Yawp-Wah-$version-linux-x86_64" tar.xz
 
-echo "package: release bundles in $out"
+echo "package: release files in $out:"
+(cd "$out" && ls -l windows/*.exe windows/*.zip linux/*.deb linux/*.tar.xz)
 if [ ! -f "$out/windows/vst3/$vst3_bundle/Contents/x86_64-win/$loader" ] ||
     [ ! -f "$out/windows/lv2/$lv2_bundle/$loader" ]; then
     cat >&2 <<EOF

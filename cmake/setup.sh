@@ -16,6 +16,7 @@ packages="
   chromium
   libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev
   jalv jackd2 xdotool x11-apps x11-utils imagemagick procps
+  nsis lintian dpkg-dev xz-utils zip unzip man-db
 "
 
 # The editor page's tests need node and npm. Where they came from another

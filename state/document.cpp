@@ -6,6 +6,7 @@
 #include <iterator>
 #include <optional>
 
+#include "product_version.h"
 #include "state/little_endian.h"
 #include "state/map_file.h"
 #include "state/tar.h"
@@ -25,10 +26,10 @@ struct VersionNumber {
 
 // The product version that every saved state carries.
 constexpr VersionNumber kVersionNumbers[] = {
-    {"version_major", 1},
-    {"version_minor", 0},
-    {"version_revision", 1},
-    {"version_build", 2},
+    {"version_major", version::kMajor},
+    {"version_minor", version::kMinor},
+    {"version_revision", version::kRevision},
+    {"version_build", version::kBuild},
 };
 constexpr size_t kVersionCount = std::size(kVersionNumbers);
 

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <new>
 
+#include "product_version.h"
 #include "vst3/controller.h"
 #include "vst3/processor.h"
 
@@ -15,7 +16,7 @@ using namespace Steinberg;
 constexpr const char* kVendor = "Tallow.AUDIO";
 constexpr const char* kUrl = "https://tallow.audio";
 constexpr const char* kEmail = "mailto:info@tallow.audio";
-constexpr const char* kVersion = "1.0.1.2";
+constexpr const char* kVersion = version::kText;
 // The interfaces are those of VST 3.8.0 (unchanged since the headers we
 // build against); the second class information names the builder too.
 constexpr const char* kSdkVersion = "VST 3.8.0 | Quill";

@@ -1,8 +1,10 @@
 #!/bin/sh
 # Checks a release folder made by cmake/package.sh: every bundle in its
 # place with its module, description and page, modules of the right kind
-# exporting only their entry points, every description valid, and the
-# Linux bundles working in the test hosts (the VST3 test host and lilv).
+# exporting only their entry points, every description valid, the Linux
+# bundles working in the test hosts (the VST3 test host and lilv), and the
+# installer, the package and the two archives there, the Linux archive's
+# plug-in working once unpacked.
 #
 #   check_dist.sh DIST LINUX_BUILD
 set -u
@@ -102,6 +104,34 @@ YAWP_LV2_TEST_PATH="$dist/linux/lv2" "$linux_build/tests/lv2host/lv2_lilv_host" 
 LV2_PATH="$dist/linux/lv2" sh "$root/tests/lv2host/host_tools.sh" bench || fail "the Linux LV2 bundle in lv2bench"
 YAWP_VST3_TEST_MODULE="$linux_vst3/x86_64-linux/Yawp Wah.so" "$linux_build/tests/vst3/vst3_tests" --gtest_brief=1 ||
     fail "the Linux VST3 bundle"
+
+echo "--- installer, package and archives"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$linux_build/CMakeCache.txt")
+setup="$dist/windows/Yawp-Wah-$version-win64-setup.exe"
+deb="$dist/linux/yawp-wah_${version}_amd64.deb"
+zip="$dist/windows/Yawp-Wah-$version-win64.zip"
+tarball="$dist/linux/Yawp-Wah-$version-linux-x86_64.tar.xz"
+for f in "$setup" "$deb" "$zip" "$tarball"; do
+    need_file "$f"
+done
+need_type "$setup" "PE32+ executable (GUI) x86-64"
+[ "$(dpkg-deb --field "$deb" Version 2>/dev/null)" = "$version" ] || fail "$deb is not version $version"
+unzip -Z1 "$zip" >"$dist.zip-list" 2>/dev/null || fail "unzip cannot list $zip"
+for f in "vst3/Yawp Wah.vst3/Contents/x86_64-win/Yawp Wah.vst3" "vst3/Yawp Wah.vst3/Contents/Resources/index.html" \
+    lv2/yawp-wah.lv2/tallow-yawp-wah.dll lv2/yawp-wah.lv2/manifest.ttl README.txt LICENSE.txt; do
+    grep -qxF "Yawp-Wah-$version-win64/$f" "$dist.zip-list" || fail "the zip archive lacks $f"
+done
+rm -f "$dist.zip-list"
+# The Linux archive, unpacked, is a working plug-in folder.
+unpacked=$(mktemp -d)
+tar -C "$unpacked" -xJf "$tarball" || fail "tar cannot unpack $tarball"
+top="$unpacked/Yawp-Wah-$version-linux-x86_64"
+for f in "vst3/Yawp Wah.vst3/Contents/x86_64-linux/Yawp Wah.so" lv2/yawp-wah.lv2/tallow-yawp-wah.so README.txt LICENSE.txt; do
+    need_file "$top/$f"
+done
+YAWP_LV2_TEST_PATH="$top/lv2" "$linux_build/tests/lv2host/lv2_lilv_host" --gtest_brief=1 ||
+    fail "the LV2 plug-in from the Linux archive in lilv"
+rm -rf "$unpacked"
 
 [ $status -eq 0 ] && echo "the release folder is complete"
 exit $status

@@ -28,8 +28,17 @@ sources=(state/map.cpp state/map_file.cpp state/tar.cpp state/document.cpp engin
 common=(-std=c++20 -g -O1 -I"$root" -Wall -Wextra -Werror)
 sanitizers=(-fsanitize=address,undefined -fno-sanitize-recover=all)
 
-mkdir -p "$out/obj" "$out/corpus"
+mkdir -p "$out/obj" "$out/corpus" "$out/generated"
 out=$(cd "$out" && pwd)
+
+# The product version header, as the CMake build generates it from the
+# version in project() of the top-level CMakeLists.txt.
+version=$(sed -n 's/^project(yawp_wah VERSION \([0-9][0-9.]*\)[ )].*/\1/p' "$root/CMakeLists.txt")
+IFS=. read -r major minor revision build <<<"$version"
+sed -e "s/@PROJECT_VERSION_MAJOR@/$major/" -e "s/@PROJECT_VERSION_MINOR@/$minor/" \
+    -e "s/@PROJECT_VERSION_PATCH@/$revision/" -e "s/@PROJECT_VERSION_TWEAK@/$build/" \
+    -e "s/@PROJECT_VERSION@/$version/" "$root/cmake/version.h.in" >"$out/generated/product_version.h"
+common+=(-I"$out/generated")
 
 echo "building in $out"
 objects=()

@@ -133,6 +133,22 @@ TEST(Vst3Factory, DescribesTwoClasses) {
     EXPECT_TRUE(std::all_of(cw.sdkVersion + std::size(sdk), std::end(cw.sdkVersion), [](char16 u) { return u == 0; }));
 }
 
+// Both classes carry the version that project() in the top-level
+// CMakeLists.txt sets, in every class information that has a version.
+TEST(Vst3Factory, CarriesTheProductVersion) {
+    const std::string expected = YAWP_PRODUCT_VERSION;
+    for (int32 i = 0; i < 2; ++i) {
+        PClassInfo2 c2;
+        PClassInfoW cw;
+        ASSERT_EQ(factory()->getClassInfo2(i, &c2), kResultOk);
+        EXPECT_EQ(std::string(c2.version), expected) << "class " << i;
+        ASSERT_EQ(factory()->getClassInfoUnicode(i, &cw), kResultOk);
+        std::string narrowed;
+        for (const char16* u = cw.version; *u != 0; ++u) narrowed += static_cast<char>(*u);
+        EXPECT_EQ(narrowed, expected) << "class " << i;
+    }
+}
+
 TEST(Vst3Factory, CreatesOnlyItsClassesThroughTheirMainInterfaces) {
     void* obj = nullptr;
     EXPECT_EQ(factory()->queryInterface(IPluginFactory2::iid, &obj), kResultOk);

@@ -22,8 +22,12 @@ namespace yawp::test {
 
 #ifdef _WIN32
 
-// Wine maps the Unix root to drive Z:.
+// The installer check points YAWP_VST3_TEST_MODULE at an installed
+// bundle's module (a Windows path); the built one otherwise, through the
+// drive Z: that wine maps the Unix root to.
 std::string module_path() {
+    const char* chosen = std::getenv("YAWP_VST3_TEST_MODULE");
+    if (chosen != nullptr && chosen[0] != '\0') return chosen;
     std::string path = "Z:" YAWP_VST3_MODULE;
     for (char& c : path)
         if (c == '/') c = '\\';

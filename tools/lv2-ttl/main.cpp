@@ -19,10 +19,12 @@
 #include "engine/catalogue.h"
 #include "lv2/ports.h"
 #include "lv2/uris.h"
+#include "product_version.h"
 
 namespace {
 
 namespace cat = yawp::catalogue;
+namespace version = yawp::version;
 using namespace yawp::lv2;
 
 constexpr const char* kDescriptionFile = "yawp-wah.ttl";
@@ -178,12 +180,12 @@ void write_description(FILE* f, const Options& options) {
                  "whose three formants tune three band-pass filters.\" ;\n"
                  "    doap:license <https://tallow.audio/license> ;\n"
                  "    doap:maintainer [ foaf:name \"Tallow.AUDIO\" ; foaf:homepage <https://tallow.audio/> ] ;\n"
-                 "    lv2:minorVersion 2 ;\n"
-                 "    lv2:microVersion 0 ;\n"
+                 "    lv2:minorVersion %d ;\n"
+                 "    lv2:microVersion %d ;\n"
                  "    lv2:requiredFeature urid:map ;\n"
                  "    lv2:optionalFeature lv2:hardRTCapable , log:log ;\n"
                  "    lv2:extensionData state:interface ;\n",
-                 YAWP_LV2_URI);
+                 YAWP_LV2_URI, version::kLv2MinorVersion, version::kLv2MicroVersion);
     if (has_ui(options)) std::fprintf(f, "    ui:ui <%s> ;\n", YAWP_LV2_UI_URI);
     std::fprintf(f,
                  "    lv2:port\n"

@@ -37,6 +37,9 @@ int main(int argc, char** argv) {
         case Action::kHelp:
             print_help(stdout);
             return 0;
+        case Action::kVersion:
+            print_version(stdout);
+            return 0;
         case Action::kList:
             print_parameter_list(stdout);
             return 0;

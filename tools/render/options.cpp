@@ -155,6 +155,7 @@ bool Parser::set_preset(std::string_view name) {
 bool Parser::option(std::string_view name) {
     std::string_view value;
     if (name == "--help" || name == "-h") o_->action = Action::kHelp;
+    else if (name == "--version") o_->action = Action::kVersion;
     else if (name == "--list") o_->action = Action::kList;
     else if (name == "--list-presets") o_->action = Action::kListPresets;
     else if (name == "--play") o_->playing = true;

@@ -10,7 +10,7 @@
 
 namespace yawp::render {
 
-enum class Action { kRender, kList, kListPresets, kHelp, kShowState };
+enum class Action { kRender, kList, kListPresets, kHelp, kVersion, kShowState };
 
 inline constexpr uint32_t kMinBlock = 1;
 inline constexpr uint32_t kMaxBlock = 8192;

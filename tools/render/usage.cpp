@@ -4,6 +4,7 @@
 
 #include "engine/catalogue.h"
 #include "presets/factory.h"
+#include "product_version.h"
 
 namespace yawp::render {
 namespace {
@@ -51,6 +52,7 @@ Options:
   --list           list the parameters and exit.
   --list-presets   list the factory presets by category and exit.
   --help           show this text and exit.
+  --version        show the program's version and exit.
 
 Without --tempo and --play the engine gets no host time at all, and a synced
 LFO runs at 120 BPM from its own start.
@@ -71,6 +73,8 @@ const char* kind_text(uint32_t kind) {
 }  // namespace
 
 void print_help(std::FILE* to) { std::fputs(kHelp, to); }
+
+void print_version(std::FILE* to) { std::fprintf(to, "yawp-wah-render %s\n", version::kText); }
 
 void print_parameter_list(std::FILE* to) {
     std::fprintf(to, "%-15s %7s %7s %-17s %-4s %s\n", "key", "min", "max", "default", "unit",

@@ -6,6 +6,7 @@
 namespace yawp::render {
 
 void print_help(std::FILE* to);
+void print_version(std::FILE* to);
 void print_parameter_list(std::FILE* to);
 void print_preset_list(std::FILE* to);
 

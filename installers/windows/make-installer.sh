@@ -1,0 +1,93 @@
+#!/bin/sh
+# Builds the Windows installer with NSIS's makensis from two bundle folders
+# and, when there are any, a folder of factory presets
+# (CATEGORY/NAME.vstpreset):
+#
+#   make-installer.sh OUT VERSION VST3_BUNDLE LV2_BUNDLE [PRESETS]
+#
+# OUT is the installer to write; its scratch files go into OUT.d/.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+out=${1:?installer to write}
+version=${2:?version}
+vst3=${3:?VST3 bundle}
+lv2=${4:?LV2 bundle}
+presets=${5:-}
+
+fail() {
+    echo "make-installer: $*" >&2
+    exit 1
+}
+
+[ -d "$vst3" ] || fail "no VST3 bundle at $vst3"
+[ -d "$lv2" ] || fail "no LV2 bundle at $lv2"
+command -v makensis >/dev/null || fail "makensis is missing (Debian package nsis)"
+
+scratch="$out.d"
+rm -rf "$scratch"
+mkdir -p "$scratch" "$(dirname "$out")"
+scratch=$(cd "$scratch" && pwd)
+out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
+
+# Windows shows text files best with CRLF line ends.
+sed 's/$/\r/' "$root/installers/LICENSE.txt" >"$scratch/LICENSE.txt"
+sed 's/$/\r/' "$root/cmake/dist-README.txt" >"$scratch/README.txt"
+
+# nsis_text TEXT: TEXT as it may stand inside an NSIS string ($ doubled).
+nsis_text() {
+    printf '%s' "$1" | sed 's/\$/$$/g'
+}
+
+# The factory presets: one File line per preset to install, one Delete
+# line per preset to uninstall, then the category folders if left empty.
+defines=""
+: >"$scratch/presets-install.nsh"
+: >"$scratch/presets-uninstall.nsh"
+if [ -n "$presets" ] && [ -d "$presets" ]; then
+    presets=$(cd "$presets" && pwd)
+    (cd "$presets" && find . -type f -name '*.vstpreset' | sed 's|^\./||' | LC_ALL=C sort) >"$scratch/presets.list"
+    if [ -s "$scratch/presets.list" ]; then
+        defines="-DHAVE_PRESETS"
+        # The installer takes each preset from a copy with a plain name, so
+        # that no character of a preset's name means anything to makensis.
+        mkdir "$scratch/presets"
+        n=0
+        while IFS= read -r file; do
+            n=$((n + 1))
+            cp "$presets/$file" "$scratch/presets/$n.vstpreset"
+            folder=$(dirname "$file")
+            windows_folder=$(nsis_text "$folder" | tr / '\\')
+            windows_file=$(nsis_text "$file" | tr / '\\')
+            if [ "$folder" = . ]; then windows_folder=""; else windows_folder="\\$windows_folder"; fi
+            printf 'SetOutPath "$PresetFolder%s"\nFile "/oname=%s" "%s"\n' "$windows_folder" \
+                "$(nsis_text "$(basename "$file")")" "$scratch/presets/$n.vstpreset" >>"$scratch/presets-install.nsh"
+            printf 'Delete "$PresetFolder\\%s"\n' "$windows_file" >>"$scratch/presets-uninstall.nsh"
+        done <"$scratch/presets.list"
+        # Deepest folders first, so that parents can go once empty.
+        awk -F/ '{ p = $1; for (i = 2; i <= NF; i++) { print p; p = p "/" $i } }' "$scratch/presets.list" |
+            LC_ALL=C sort -u -r | while IFS= read -r folder; do
+            printf 'RMDir "$PresetFolder\\%s"\n' "$(nsis_text "$folder" | tr / '\\')" >>"$scratch/presets-uninstall.nsh"
+        done
+    fi
+fi
+if [ -f "$vst3/Contents/x86_64-win/WebView2Loader.dll" ] && [ -f "$lv2/WebView2Loader.dll" ]; then
+    defines="$defines -DHAVE_LOADER"
+fi
+
+# shellcheck disable=SC2086
+makensis -V2 -NOCD \
+    "-DVERSION=$version" \
+    "-DOUTFILE=$out" \
+    "-DVST3_BUNDLE=$(cd "$vst3" && pwd)" \
+    "-DLV2_BUNDLE=$(cd "$lv2" && pwd)" \
+    "-DLICENSE_FILE=$scratch/LICENSE.txt" \
+    "-DREADME_FILE=$scratch/README.txt" \
+    "-DGENERATED=$scratch" \
+    $defines \
+    "$here/yawp-wah.nsi" >"$scratch/makensis.log" 2>&1 || {
+    cat "$scratch/makensis.log" >&2
+    fail "makensis failed"
+}
+echo "make-installer: $out"

@@ -1,0 +1,341 @@
+; The Windows installer of Yawp Wah: a 64-bit NSIS installer that puts the
+; VST3 and the LV2 bundle into the shared plug-in folders of 64-bit
+; Windows, the factory presets into the shared VST3 preset folder, and
+; registers an uninstaller in Apps & features.
+;
+; Built by make-installer.sh, which defines:
+;   VERSION       the product version (four numbers)
+;   OUTFILE       the installer to write
+;   VST3_BUNDLE   the folder "Yawp Wah.vst3" to install
+;   LV2_BUNDLE    the folder "yawp-wah.lv2" to install
+;   LICENSE_FILE  the licence text (CRLF), shown and installed
+;   README_FILE   the readme text (CRLF), installed
+;   GENERATED     a folder holding presets-install.nsh and presets-uninstall.nsh
+;   HAVE_PRESETS  defined when there are factory presets
+;   HAVE_LOADER   defined when the bundles carry WebView2Loader.dll
+;
+; Command line (besides NSIS's own /S for silent and /D=FOLDER, last):
+;   /COMPONENTS=vst3,lv2   the formats to install (both by default)
+; FOLDER (default: C:\Program Files\Common Files) is the folder whose VST3
+; and LV2 subfolders receive the bundles. Installing removes any earlier
+; installation first, so an upgrade leaves no stale files behind.
+
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+ManifestSupportedOS all
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include x64.nsh
+
+!define PRODUCT "Yawp Wah"
+!define PUBLISHER "Tallow.AUDIO"
+!define VST3_NAME "Yawp Wah.vst3"
+!define LV2_NAME "yawp-wah.lv2"
+!define UNINSTALLER "Uninstall Yawp Wah.exe"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tallow.AUDIO Yawp Wah"
+; Where Microsoft's documentation says an installed WebView2 Runtime
+; records its version (per machine, then per user).
+!define WEBVIEW2_CLIENT "Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"
+!define WEBVIEW2_URL "https://developer.microsoft.com/microsoft-edge/webview2/"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$COMMONFILES64"
+BrandingText "${PUBLISHER}"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "FileDescription" "${PRODUCT} ${VERSION} Setup"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}"
+
+Var Components      ; the /COMPONENTS= list, or empty
+Var FinishText      ; the last page's text, built after installing
+Var AppFolder       ; where the uninstaller, licence and readme go
+Var PresetFolder    ; the factory presets' folder
+
+!define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_SMALLDESC
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup puts the VST3 plug-in into the VST3 folder and the LV2 plug-in into the LV2 folder inside the folder below, where 64-bit hosts look for them. Choose another folder only if your hosts scan it."
+!define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Folder holding the VST3 and LV2 plug-in folders"
+!define MUI_FINISHPAGE_TITLE "${PRODUCT} ${VERSION} is installed"
+!define MUI_FINISHPAGE_TEXT "$FinishText"
+!define MUI_FINISHPAGE_NOREBOOTSUPPORT
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${LICENSE_FILE}"
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; --- before anything is installed ------------------------------------------
+
+; Takes away an earlier installation, whatever its version and folders:
+; its own uninstaller knows exactly what it installed. Without one, the
+; bundle folders it recorded go, which are ours by name.
+Function RemoveEarlierInstallation
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} ${FileExists} "$0\${UNINSTALLER}"
+    DetailPrint "Removing the installed version first"
+    ExecWait '"$0\${UNINSTALLER}" /S _?=$0' $1
+    Delete "$0\${UNINSTALLER}"
+    RMDir "$0"
+  ${EndIf}
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "VST3Bundle"
+  ${If} ${FileExists} "$0\*.*"
+    StrCpy $1 $0 "" -14
+    ${If} $1 == "\${VST3_NAME}"
+      RMDir /r "$0"
+    ${EndIf}
+  ${EndIf}
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "LV2Bundle"
+  ${If} ${FileExists} "$0\*.*"
+    StrCpy $1 $0 "" -13
+    ${If} $1 == "\${LV2_NAME}"
+      RMDir /r "$0"
+    ${EndIf}
+  ${EndIf}
+  DeleteRegKey HKLM "${UNINST_KEY}"
+FunctionEnd
+
+; --- components --------------------------------------------------------------
+
+Section "-Earlier installation"
+  Call RemoveEarlierInstallation
+SectionEnd
+
+Section "VST3 plug-in" SecVst3
+  SetOutPath "$INSTDIR\VST3"
+  RMDir /r "$INSTDIR\VST3\${VST3_NAME}"
+  File /r "${VST3_BUNDLE}"
+  WriteRegStr HKLM "${UNINST_KEY}" "VST3Bundle" "$INSTDIR\VST3\${VST3_NAME}"
+!ifdef HAVE_PRESETS
+  !include "${GENERATED}/presets-install.nsh"
+  WriteRegDWORD HKLM "${UNINST_KEY}" "FactoryPresets" 1
+!endif
+SectionEnd
+
+Section "LV2 plug-in" SecLv2
+  SetOutPath "$INSTDIR\LV2"
+  RMDir /r "$INSTDIR\LV2\${LV2_NAME}"
+  File /r "${LV2_BUNDLE}"
+  WriteRegStr HKLM "${UNINST_KEY}" "LV2Bundle" "$INSTDIR\LV2\${LV2_NAME}"
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecVst3} "The VST3 plug-in, for most hosts (Cubase, Studio One, Live, Reaper, Bitwig...), with its factory presets."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecLv2} "The LV2 plug-in, for hosts that load LV2 (Ardour, Mixbus, Reaper, Carla...)."
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+; The uninstaller, the licence and the readme, and the entry in Apps &
+; features, once the bundles are in place.
+Section "-Registration"
+  SetOutPath "$AppFolder"
+  File "/oname=LICENSE.txt" "${LICENSE_FILE}"
+  File "/oname=README.txt" "${README_FILE}"
+  WriteUninstaller "$AppFolder\${UNINSTALLER}"
+
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINST_KEY}" "URLInfoAbout" "https://tallow.audio"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$AppFolder\${UNINSTALLER},0"
+  WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$AppFolder"
+  WriteRegStr HKLM "${UNINST_KEY}" "PluginFolder" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$AppFolder\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$AppFolder\${UNINSTALLER}" /S'
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+  Call InstalledSize
+  WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
+
+  Call ComposeFinishText
+SectionEnd
+
+; $0 = the kilobytes now installed.
+Function InstalledSize
+  StrCpy $0 0
+  ${GetSize} "$AppFolder" "/S=0K" $1 $2 $3
+  IntOp $0 $0 + $1
+  ${If} ${SectionIsSelected} ${SecVst3}
+    ${GetSize} "$INSTDIR\VST3\${VST3_NAME}" "/S=0K" $1 $2 $3
+    IntOp $0 $0 + $1
+!ifdef HAVE_PRESETS
+    ${GetSize} "$PresetFolder" "/S=0K" $1 $2 $3
+    IntOp $0 $0 + $1
+!endif
+  ${EndIf}
+  ${If} ${SectionIsSelected} ${SecLv2}
+    ${GetSize} "$INSTDIR\LV2\${LV2_NAME}" "/S=0K" $1 $2 $3
+    IntOp $0 $0 + $1
+  ${EndIf}
+FunctionEnd
+
+; --- the editors' needs --------------------------------------------------------
+
+; $0 = 1 when a WebView2 Runtime is installed for the machine or this user.
+Function FindWebView2Runtime
+  StrCpy $0 0
+  ReadRegStr $1 HKLM "SOFTWARE\WOW6432Node\${WEBVIEW2_CLIENT}" "pv"
+  ${If} $1 == ""
+  ${OrIf} $1 == "0.0.0.0"
+    ReadRegStr $1 HKLM "SOFTWARE\${WEBVIEW2_CLIENT}" "pv"
+  ${EndIf}
+  ${If} $1 == ""
+  ${OrIf} $1 == "0.0.0.0"
+    ReadRegStr $1 HKCU "Software\${WEBVIEW2_CLIENT}" "pv"
+  ${EndIf}
+  ${If} $1 != ""
+  ${AndIf} $1 != "0.0.0.0"
+    StrCpy $0 1
+  ${EndIf}
+FunctionEnd
+
+; What the last page says: what the editors still need, if anything (the
+; WebView2 Runtime, and the loader if the build lacked it). The page has
+; room for a dozen short lines; the install log gets the same notes.
+Function ComposeFinishText
+  StrCpy $FinishText "Let your host rescan its plug-ins."
+  Call FindWebView2Runtime
+  ${If} $0 == 0
+    StrCpy $1 "The editors need Microsoft's WebView2 Runtime, which this PC lacks: get it from ${WEBVIEW2_URL}. The plug-ins process audio without it."
+    DetailPrint "$1"
+    StrCpy $FinishText "$FinishText$\r$\n$\r$\n$1"
+  ${EndIf}
+!ifndef HAVE_LOADER
+  StrCpy $1 "For the editors to open, copy WebView2Loader.dll (x64) into:"
+  ${If} ${SectionIsSelected} ${SecVst3}
+    StrCpy $1 "$1$\r$\n$INSTDIR\VST3\${VST3_NAME}\Contents\x86_64-win"
+  ${EndIf}
+  ${If} ${SectionIsSelected} ${SecLv2}
+    StrCpy $1 "$1$\r$\n$INSTDIR\LV2\${LV2_NAME}"
+  ${EndIf}
+  DetailPrint "$1"
+  StrCpy $FinishText "$FinishText$\r$\n$\r$\n$1"
+!endif
+FunctionEnd
+
+; --- start-up ----------------------------------------------------------------
+
+; Selects the sections named in $Components ("vst3", "lv2", separated by
+; commas); quits with status 2 on a name it does not know or an empty list.
+Function ChooseComponents
+  StrCpy $R0 0      ; position in the list
+  StrCpy $R1 ""     ; the name being read
+  StrCpy $R3 0      ; VST3 chosen
+  StrCpy $R4 0      ; LV2 chosen
+  StrLen $R5 $Components
+  ${Do}
+    StrCpy $R2 $Components 1 $R0
+    ${If} $R2 == ","
+    ${OrIf} $R0 >= $R5
+      ${If} $R1 == "vst3"
+        StrCpy $R3 1
+      ${ElseIf} $R1 == "lv2"
+        StrCpy $R4 1
+      ${ElseIf} $R1 != ""
+        MessageBox MB_ICONSTOP|MB_OK "Unknown component $\"$R1$\" in /COMPONENTS= (known: vst3, lv2)." /SD IDOK
+        SetErrorLevel 2
+        Quit
+      ${EndIf}
+      StrCpy $R1 ""
+    ${Else}
+      StrCpy $R1 "$R1$R2"
+    ${EndIf}
+    IntOp $R0 $R0 + 1
+  ${LoopUntil} $R0 > $R5
+  ${If} $R3 == 0
+  ${AndIf} $R4 == 0
+    MessageBox MB_ICONSTOP|MB_OK "/COMPONENTS= names no component (known: vst3, lv2)." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+  ${If} $R3 == 0
+    !insertmacro UnselectSection ${SecVst3}
+  ${EndIf}
+  ${If} $R4 == 0
+    !insertmacro UnselectSection ${SecLv2}
+  ${EndIf}
+FunctionEnd
+
+Function .onInit
+  ${IfNot} ${RunningX64}
+    MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} needs 64-bit Windows and a 64-bit host. This is 32-bit Windows, so Setup stops here." /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
+  SetRegView 64
+  SetShellVarContext all
+  StrCpy $AppFolder "$PROGRAMFILES64\${PUBLISHER}\${PRODUCT}"
+  StrCpy $PresetFolder "$APPDATA\VST3 Presets\${PUBLISHER}\${PRODUCT}"
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/COMPONENTS=" $Components
+  ${IfNot} ${Errors}
+    Call ChooseComponents
+  ${EndIf}
+FunctionEnd
+
+; Nothing chosen, nothing to install.
+Function .onSelChange
+  ${If} ${SectionIsSelected} ${SecVst3}
+  ${OrIf} ${SectionIsSelected} ${SecLv2}
+    GetDlgItem $0 $HWNDPARENT 1
+    EnableWindow $0 1
+  ${Else}
+    GetDlgItem $0 $HWNDPARENT 1
+    EnableWindow $0 0
+  ${EndIf}
+FunctionEnd
+
+; --- the uninstaller ---------------------------------------------------------
+
+Function un.onInit
+  SetRegView 64
+  SetShellVarContext all
+  StrCpy $PresetFolder "$APPDATA\VST3 Presets\${PUBLISHER}\${PRODUCT}"
+FunctionEnd
+
+; Removes what the installer put in place and nothing else: the two bundle
+; folders (ours by name, and only where they were installed), each factory
+; preset file by name (a preset the user saved beside them stays), then
+; the folders left empty, the program folder and the registry entry.
+Section "Uninstall"
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "VST3Bundle"
+  StrCpy $1 $0 "" -14
+  ${If} $1 == "\${VST3_NAME}"
+    RMDir /r "$0"
+  ${EndIf}
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "LV2Bundle"
+  StrCpy $1 $0 "" -13
+  ${If} $1 == "\${LV2_NAME}"
+    RMDir /r "$0"
+  ${EndIf}
+  ReadRegDWORD $0 HKLM "${UNINST_KEY}" "FactoryPresets"
+!ifdef HAVE_PRESETS
+  ${If} $0 == 1
+    !include "${GENERATED}/presets-uninstall.nsh"
+    RMDir "$PresetFolder"
+    RMDir "$PresetFolder\.."
+  ${EndIf}
+!endif
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+  RMDir "$INSTDIR\.."
+  DeleteRegKey HKLM "${UNINST_KEY}"
+SectionEnd
