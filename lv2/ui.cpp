@@ -9,6 +9,7 @@
 #include <lv2/ui/ui.h>
 
 #include "lv2/ports.h"
+#include "lv2/ui_port_writer.h"
 #include "lv2/uris.h"
 #include "news/crier.h"
 #include "webui/host.h"
@@ -21,17 +22,13 @@ using catalogue::kInputCount;
 
 constexpr int kWidth = 700;
 constexpr int kHeight = 677;
-constexpr uint32_t kFloatProtocol = 0;
 constexpr WV2MessageHandler kNewsHandler = crier_handle_message;
 
 struct Ui {
     WV2Host* host;
     char* bundle_path;  // malloc'ed, UTF-8: the page is found here
     char* loader_path;  // malloc'ed, the same folder in the system code page
-    LV2UI_Write_Function write;
-    LV2UI_Controller controller;
-    bool touch_available;
-    LV2UI_Touch touch;
+    UiPortWriter ports;  // the page's gestures, as port writes
 };
 
 char* copy_of(const char* text) {
@@ -78,40 +75,10 @@ void free_ui(Ui* ui) {
 const char* bundle_folder(void* ui) { return static_cast<Ui*>(ui)->bundle_path; }
 const char* loader_folder(void* ui) { return static_cast<Ui*>(ui)->loader_path; }
 
-// [main-thread] A float control value, the only protocol the UI writes.
-void write_port(Ui* ui, uint32_t port, float value) {
-    ui->write(ui->controller, port, sizeof value, kFloatProtocol, &value);
-}
-
-void touch(Ui* ui, uint32_t port, bool grabbed) {
-    if (ui->touch_available && ui->touch.touch != nullptr) ui->touch.touch(ui->touch.handle, port, grabbed);
-}
-
-// [main-thread] The page's plain value becomes what the port holds, by the
-// port's own rule; that rule is its own inverse on the enable port, so the
-// page's bypass 1 writes 0 there. The meters are not the page's to change.
-void begin_edit(void* self, uint32_t index, float value) {
-    if (index >= kInputCount) return;
-    Ui* ui = static_cast<Ui*>(self);
-    const uint32_t port = port_of_parameter(index);
-    touch(ui, port, true);
-    write_port(ui, port, coerce_port(index, value));
-}
-
-// [main-thread]
-void perform_edit(void* self, uint32_t index, float value) {
-    if (index >= kInputCount) return;
-    write_port(static_cast<Ui*>(self), port_of_parameter(index), coerce_port(index, value));
-}
-
-// [main-thread]
-void end_edit(void* self, uint32_t index, float value) {
-    if (index >= kInputCount) return;
-    Ui* ui = static_cast<Ui*>(self);
-    const uint32_t port = port_of_parameter(index);
-    write_port(ui, port, coerce_port(index, value));
-    touch(ui, port, false);
-}
+// [main-thread] The page's gestures.
+void begin_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)->ports.begin(index, value); }
+void perform_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)->ports.perform(index, value); }
+void end_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)->ports.end(index, value); }
 
 // [main-thread] A missing parent gives the browser a top-level window of
 // its own; a missing touch feature leaves edits without notifications.
@@ -121,9 +88,8 @@ void read_features(Ui* ui, const LV2_Feature* const* features, HWND* parent) {
         if (f->URI == nullptr) continue;
         if (std::strcmp(f->URI, LV2_UI__parent) == 0) {
             *parent = static_cast<HWND>(f->data);
-        } else if (std::strcmp(f->URI, LV2_UI__touch) == 0 && f->data != nullptr) {
-            ui->touch_available = true;
-            ui->touch = *static_cast<const LV2UI_Touch*>(f->data);
+        } else if (std::strcmp(f->URI, LV2_UI__touch) == 0) {
+            ui->ports.take_touch(f);
         }
     }
 }
@@ -145,8 +111,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     HWND parent = nullptr;
     read_features(ui, features, &parent);
     const bool embed = parent != nullptr;
-    ui->write = write;
-    ui->controller = controller;
+    ui->ports.write = write;
+    ui->ports.controller = controller;
 
     const WV2HostCallbacks callbacks{ui, "lv2", loader_folder, bundle_folder, begin_edit, perform_edit, end_edit};
     ui->host = wv2_host_create(embed, parent, &callbacks, &kNewsHandler, kWidth, kHeight, kCount);

@@ -11,6 +11,7 @@
 #include <lv2/ui/ui.h>
 
 #include "lv2/ports.h"
+#include "lv2/ui_port_writer.h"
 #include "lv2/uris.h"
 #include "x11editor/editor_link.h"
 
@@ -22,51 +23,16 @@ using catalogue::kInputCount;
 
 constexpr int kWidth = 700;
 constexpr int kHeight = 677;
-constexpr uint32_t kFloatProtocol = 0;
 
 struct Ui {
     x11editor::EditorLink* link;
-    LV2UI_Write_Function write;
-    LV2UI_Controller controller;
-    bool touch_available;
-    LV2UI_Touch touch;
+    UiPortWriter ports;  // the page's gestures, as port writes
 };
 
-// [main-thread] A float control value, the only protocol the UI writes.
-void write_port(Ui* ui, uint32_t port, float value) {
-    ui->write(ui->controller, port, sizeof value, kFloatProtocol, &value);
-}
-
-// [main-thread]
-void touch(Ui* ui, uint32_t port, bool grabbed) {
-    if (ui->touch_available && ui->touch.touch != nullptr) ui->touch.touch(ui->touch.handle, port, grabbed);
-}
-
-// [main-thread] The page's plain value becomes what the port holds, by the
-// port's own rule; that rule is its own inverse on the enable port, so the
-// page's bypass 1 writes 0 there. The meters are not the page's to change.
-void begin_edit(void* self, uint32_t index, float value) {
-    if (index >= kInputCount) return;
-    Ui* ui = static_cast<Ui*>(self);
-    const uint32_t port = port_of_parameter(index);
-    touch(ui, port, true);
-    write_port(ui, port, coerce_port(index, value));
-}
-
-// [main-thread]
-void perform_edit(void* self, uint32_t index, float value) {
-    if (index >= kInputCount) return;
-    write_port(static_cast<Ui*>(self), port_of_parameter(index), coerce_port(index, value));
-}
-
-// [main-thread]
-void end_edit(void* self, uint32_t index, float value) {
-    if (index >= kInputCount) return;
-    Ui* ui = static_cast<Ui*>(self);
-    const uint32_t port = port_of_parameter(index);
-    write_port(ui, port, coerce_port(index, value));
-    touch(ui, port, false);
-}
+// [main-thread] The page's gestures.
+void begin_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)->ports.begin(index, value); }
+void perform_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)->ports.perform(index, value); }
+void end_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)->ports.end(index, value); }
 
 struct Features {
     uintptr_t parent = 0;  // the X11 window to live in
@@ -81,9 +47,8 @@ Features read_features(Ui* ui, const LV2_Feature* const* features) {
         if (f->URI == nullptr) continue;
         if (std::strcmp(f->URI, LV2_UI__parent) == 0) {
             found.parent = reinterpret_cast<uintptr_t>(f->data);
-        } else if (std::strcmp(f->URI, LV2_UI__touch) == 0 && f->data != nullptr) {
-            ui->touch_available = true;
-            ui->touch = *static_cast<const LV2UI_Touch*>(f->data);
+        } else if (std::strcmp(f->URI, LV2_UI__touch) == 0) {
+            ui->ports.take_touch(f);
         } else if (std::strcmp(f->URI, LV2_UI__resize) == 0 && f->data != nullptr) {
             found.resize = static_cast<const LV2UI_Resize*>(f->data);
         }
@@ -102,8 +67,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     auto* ui = static_cast<Ui*>(std::calloc(1, sizeof(Ui)));
     if (ui == nullptr) return nullptr;
     const Features found = read_features(ui, features);
-    ui->write = write;
-    ui->controller = controller;
+    ui->ports.write = write;
+    ui->ports.controller = controller;
     const x11editor::EditCallbacks callbacks{ui, begin_edit, perform_edit, end_edit};
     if (found.parent != 0)
         ui->link = x11editor::editor_link_open(bundle_path, bundle_path, found.parent, &callbacks, kCount);

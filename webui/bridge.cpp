@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "webui/host_record.h"
+#include "webui/page_numbers.h"
 
 namespace {
 
@@ -36,39 +37,9 @@ HRESULT last_error_result() {
 
 // --- Reading the page's numbers ---------------------------------------------------
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// [web-view-thread] One field as "%x" reads it (blanks, a sign, a "0x", hex
-// digits), except that a number beyond 32 bits is refused instead of being cut
-// down.
-bool scan_hex(const char*& at, uint32_t* value) {
-    const char* p = at;
-    while (is_blank(*p)) ++p;
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    // "0x" alone is only the start of a number, which "%x" does not accept.
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) p += 2;
-    if (hex_digit(*p) < 0) return false;
-    uint64_t number = 0;
-    for (; hex_digit(*p) >= 0; ++p) {
-        number = number * 16 + uint64_t(hex_digit(*p));
-        if (number > 0xFFFFFFFFu) return false;
-    }
-    *value = negative ? 0u - uint32_t(number) : uint32_t(number);
-    at = p;
-    return true;
-}
-
 // [web-view-thread]
 bool scan_index_and_bits(const char* fields, uint32_t* index, uint32_t* bits) {
-    return scan_hex(fields, index) && scan_hex(fields, bits);
+    return yawp::page_numbers::scan_hex(fields, index) && yawp::page_numbers::scan_hex(fields, bits);
 }
 
 // --- Talking to the page (web view thread) -----------------------------------------------

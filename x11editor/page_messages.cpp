@@ -2,36 +2,10 @@
 
 #include <bit>
 
+#include "webui/page_numbers.h"
+
 namespace yawp::x11editor {
 namespace {
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// One field as "%x" reads it (blanks, a sign, a "0x", hex digits), except
-// that a number beyond 32 bits is refused instead of being cut down.
-bool scan_hex(const char*& at, uint32_t* value) {
-    const char* p = at;
-    while (is_blank(*p)) ++p;
-    const bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) p += 2;
-    if (hex_digit(*p) < 0) return false;
-    uint64_t number = 0;
-    for (; hex_digit(*p) >= 0; ++p) {
-        number = number * 16 + uint64_t(hex_digit(*p));
-        if (number > 0xFFFFFFFFu) return false;
-    }
-    *value = negative ? 0u - uint32_t(number) : uint32_t(number);
-    at = p;
-    return true;
-}
 
 PageMessageKind gesture_kind(char c) {
     switch (c) {
@@ -54,7 +28,7 @@ PageMessage read_page_message(const char* text, uint32_t count) {
             const char* fields = text + 2;
             uint32_t index = 0;
             uint32_t bits = 0;
-            if (!scan_hex(fields, &index) || !scan_hex(fields, &bits) || index >= count) return message;
+            if (!page_numbers::scan_hex(fields, &index) || !page_numbers::scan_hex(fields, &bits) || index >= count) return message;
             message.kind = gesture_kind(text[0]);
             message.index = index;
             message.value = std::bit_cast<float>(bits);
