@@ -33,10 +33,10 @@ check() {
 
 # shellcheck disable=SC2086 # the file lists are meant to split
 check lv2_validate lv2_validate $ttl
-# The LV2 specifications and schemas to validate against: those of the
-# lv2-dev package, not every bundle that happens to be installed (other
-# vendors' descriptions have errors of their own).
-specs=$(dpkg -L lv2-dev 2>/dev/null | grep '^/usr/lib/lv2/.*\.ttl$') || specs=$(ls /usr/lib/lv2/*.lv2/*.ttl)
+# The LV2 vocabularies and schemas to validate against: those of the lv2-dev
+# package, not every bundle that happens to be installed (other vendors'
+# descriptions have errors of their own).
+schemas=$(dpkg -L lv2-dev 2>/dev/null | grep '^/usr/lib/lv2/.*\.ttl$') || schemas=$(ls /usr/lib/lv2/*.lv2/*.ttl)
 # shellcheck disable=SC2086
-check sord_validate sord_validate $specs $ttl
+check sord_validate sord_validate $schemas $ttl
 exit $status
