@@ -37,6 +37,10 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+# The VST3 SDK as Debian's juce-modules-source-data ships it: its interface
+# headers for the plug-in, its preset file code for the tools and tests.
+set(YAWP_VST3_SDK /usr/share/juce/modules/juce_audio_processors/format_types/VST3_SDK)
+
 function(yawp_project_target target)
   target_compile_features(${target} PUBLIC cxx_std_20)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror ${YAWP_COMMON_FLAGS})

@@ -24,6 +24,19 @@ constexpr uint32_t port_of_parameter(uint32_t index) { return index + kPortFirst
 // Port of an output value 32 to 35.
 constexpr uint32_t port_of_output(uint32_t index) { return index - catalogue::kInputCount + kPortFirstOutput; }
 
+// The port symbols of the catalogue's indices 0 to 35: the inputs use their
+// state keys, except bypass, whose port is the host's on/off switch; then
+// the four meters.
+inline constexpr const char* kEnableSymbol = "enabled";
+inline constexpr const char* kOutputSymbols[catalogue::kOutputCount] = {"mod_position", "lfo_phase", "lfo_output",
+                                                                        "env_output"};
+
+inline const char* symbol_of(uint32_t index) {
+    if (index == catalogue::kBypass) return kEnableSymbol;
+    if (index >= catalogue::kInputCount) return kOutputSymbols[index - catalogue::kInputCount];
+    return catalogue::state_key(index);
+}
+
 // A control port's value as the parameter's plain value: toggles on above 0,
 // the enable port inverted into bypass, the sync rate rounded, then clamped.
 // A NaN lands on the minimum, so nothing downstream ever sees one.

@@ -9,10 +9,11 @@
 #include <lv2/ui/ui.h>
 
 #include "lv2/ports.h"
-#include "lv2/ui_port_writer.h"
+#include "lv2/ui_ports.h"
 #include "lv2/uris.h"
 #include "news/crier.h"
 #include "webui/host.h"
+#include "webui/page_size.h"
 
 namespace yawp::lv2 {
 namespace {
@@ -20,8 +21,6 @@ namespace {
 using catalogue::kCount;
 using catalogue::kInputCount;
 
-constexpr int kWidth = 700;
-constexpr int kHeight = 677;
 constexpr WV2MessageHandler kNewsHandler = crier_handle_message;
 
 struct Ui {
@@ -115,7 +114,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     ui->ports.controller = controller;
 
     const WV2HostCallbacks callbacks{ui, "lv2", loader_folder, bundle_folder, begin_edit, perform_edit, end_edit};
-    ui->host = wv2_host_create(embed, parent, &callbacks, &kNewsHandler, kWidth, kHeight, kCount);
+    ui->host = wv2_host_create(embed, parent, &callbacks, &kNewsHandler, page_size::kWidth, page_size::kHeight, kCount);
     if (ui->host == nullptr) {
         free_ui(ui);
         return nullptr;
@@ -131,16 +130,12 @@ void cleanup(LV2UI_Handle handle) {
     free_ui(ui);
 }
 
-// [main-thread] Hosts send control values as floats; the meters pass
-// through unchanged, the inputs as the plug-in itself would read them.
+// [main-thread]
 void port_event(LV2UI_Handle handle, uint32_t port, uint32_t, uint32_t, const void* buffer) {
     Ui* ui = static_cast<Ui*>(handle);
-    if (buffer == nullptr || port < kPortFirstControl || port >= kPortCount) return;
+    uint32_t index = 0;
     float value = 0;
-    std::memcpy(&value, buffer, sizeof value);
-    const uint32_t index = port - kPortFirstControl;
-    if (index < kInputCount) value = coerce_port(index, value);
-    wv2_host_set_parameter(ui->host, index, value);
+    if (page_value_of_port(port, buffer, &index, &value)) wv2_host_set_parameter(ui->host, index, value);
 }
 
 // [main-thread] Every message is handled as it arrives; the UI never asks

@@ -11,9 +11,10 @@
 #include <lv2/ui/ui.h>
 
 #include "lv2/ports.h"
-#include "lv2/ui_port_writer.h"
+#include "lv2/ui_ports.h"
 #include "lv2/uris.h"
 #include "x11editor/editor_link.h"
+#include "webui/page_size.h"
 
 namespace yawp::lv2 {
 namespace {
@@ -21,8 +22,6 @@ namespace {
 using catalogue::kCount;
 using catalogue::kInputCount;
 
-constexpr int kWidth = 700;
-constexpr int kHeight = 677;
 
 struct Ui {
     x11editor::EditorLink* link;
@@ -77,7 +76,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
         return nullptr;
     }
     if (found.resize != nullptr && found.resize->ui_resize != nullptr)
-        found.resize->ui_resize(found.resize->handle, kWidth, kHeight);
+        found.resize->ui_resize(found.resize->handle, page_size::kWidth, page_size::kHeight);
     *widget = reinterpret_cast<LV2UI_Widget>(found.parent);
     return ui;
 }
@@ -89,16 +88,12 @@ void cleanup(LV2UI_Handle handle) {
     std::free(ui);
 }
 
-// [main-thread] Hosts send control values as floats; the meters pass
-// through unchanged, the inputs as the plug-in itself would read them.
+// [main-thread]
 void port_event(LV2UI_Handle handle, uint32_t port, uint32_t, uint32_t, const void* buffer) {
     Ui* ui = static_cast<Ui*>(handle);
-    if (buffer == nullptr || port < kPortFirstControl || port >= kPortCount) return;
+    uint32_t index = 0;
     float value = 0;
-    std::memcpy(&value, buffer, sizeof value);
-    const uint32_t index = port - kPortFirstControl;
-    if (index < kInputCount) value = coerce_port(index, value);
-    x11editor::editor_link_set_parameter(ui->link, index, value);
+    if (page_value_of_port(port, buffer, &index, &value)) x11editor::editor_link_set_parameter(ui->link, index, value);
 }
 
 // [main-thread] The socket is read without waiting. A helper that has gone

@@ -9,6 +9,7 @@
 #include "vst3/controller.h"
 #include "vst3/module_paths.h"
 #include "webui/host.h"
+#include "webui/page_size.h"
 
 namespace yawp::vst3 {
 
@@ -17,8 +18,6 @@ namespace cat = catalogue;
 
 namespace {
 
-constexpr int kDefaultWidth = 700;
-constexpr int kDefaultHeight = 677;
 constexpr UINT kIdlePeriodMs = 20;
 // Only the size changes; the window keeps its place and stacking, and the
 // host keeps the focus.
@@ -56,8 +55,8 @@ tresult PLUGIN_API View::isPlatformTypeSupported(FIDString type) { return is_hwn
 tresult PLUGIN_API View::attached(void* parent, FIDString type) {
     if (!is_hwnd(type) || host_ != nullptr) return kInvalidArgument;
     const WV2HostCallbacks callbacks{this, "vst3", loader_folder, resources_folder, begin_edit, perform_edit, end_edit};
-    WV2Host* host = wv2_host_create(true, static_cast<HWND>(parent), &callbacks, &kNewsHandler, kDefaultWidth,
-                                    kDefaultHeight, cat::kCount);
+    WV2Host* host = wv2_host_create(true, static_cast<HWND>(parent), &callbacks, &kNewsHandler, page_size::kWidth,
+                                    page_size::kHeight, cat::kCount);
     if (host == nullptr) return kResultFalse;
     host_ = host;  // before the first tick can look for it
     timer_ = SetTimer(wv2_host_window(host), reinterpret_cast<uintptr_t>(this), kIdlePeriodMs, idle_tick);
@@ -82,7 +81,7 @@ tresult PLUGIN_API View::getSize(ViewRect* size) {
     const int width = measured ? r.right - r.left : 0;
     const int height = measured ? r.bottom - r.top : 0;
     const bool usable = width > 0 && height > 0;
-    *size = ViewRect(0, 0, usable ? width : kDefaultWidth, usable ? height : kDefaultHeight);
+    *size = ViewRect(0, 0, usable ? width : page_size::kWidth, usable ? height : page_size::kHeight);
     return kResultOk;
 }
 

@@ -6,6 +6,7 @@
 #include "vst3/controller.h"
 #include "vst3/module_paths.h"
 #include "x11editor/editor_link.h"
+#include "webui/page_size.h"
 
 namespace yawp::vst3 {
 
@@ -14,8 +15,6 @@ namespace cat = catalogue;
 
 namespace {
 
-constexpr int32 kDefaultWidth = 700;
-constexpr int32 kDefaultHeight = 677;
 constexpr Linux::TimerInterval kIdlePeriodMs = 20;
 
 bool is_x11(FIDString type) { return type != nullptr && std::strcmp(type, kPlatformTypeX11EmbedWindowID) == 0; }
@@ -92,7 +91,7 @@ tresult PLUGIN_API View::removed() {
 tresult PLUGIN_API View::getSize(ViewRect* size) {
     if (size == nullptr) return kInvalidArgument;
     const bool known = width_ > 0 && height_ > 0;
-    *size = ViewRect(0, 0, known ? width_ : kDefaultWidth, known ? height_ : kDefaultHeight);
+    *size = ViewRect(0, 0, known ? width_ : page_size::kWidth, known ? height_ : page_size::kHeight);
     return kResultOk;
 }
 

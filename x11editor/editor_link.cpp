@@ -22,7 +22,7 @@ namespace yawp::x11editor {
 
 namespace {
 
-constexpr char kPageName[] = "/index.html";
+constexpr char kPageName[] = "index.html";
 constexpr size_t kReadChunk = 16 * 1024;
 // One poll reads at most this much, so a flood cannot hold the host's UI
 // thread; the rest stays readable for the next one.
@@ -41,15 +41,6 @@ struct EditorLink {
 };
 
 namespace {
-
-char* page_file_in(const char* folder) {
-    const size_t length = std::strlen(folder);
-    auto* path = static_cast<char*>(std::malloc(length + sizeof kPageName));
-    if (path == nullptr) return nullptr;
-    std::memcpy(path, folder, length);
-    std::memcpy(path + length, kPageName, sizeof kPageName);
-    return path;
-}
 
 bool helper_running(const EditorLink* link) { return link->helper.fd >= 0; }
 
@@ -127,7 +118,7 @@ EditorLink* editor_link_open(const char* helper_folder, const char* page_folder,
     if (link == nullptr) return nullptr;
     link->values = static_cast<float*>(std::calloc(count, sizeof(float)));
     char* program = helper_program_in(helper_folder);
-    char* page = page_file_in(page_folder);
+    char* page = path_in(page_folder, kPageName);
     const bool started = link->values != nullptr && program != nullptr && page != nullptr &&
                          helper_start(program, parent, page, &link->helper);
     std::free(program);

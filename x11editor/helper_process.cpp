@@ -68,19 +68,20 @@ void close_quietly(int fd) {
 
 }  // namespace
 
+char* path_in(const char* folder, const char* name) {
+    const size_t folder_length = std::strlen(folder), name_length = std::strlen(name);
+    auto* path = static_cast<char*>(std::malloc(folder_length + 1 + name_length + 1));
+    if (path == nullptr) return nullptr;
+    std::memcpy(path, folder, folder_length);
+    path[folder_length] = '/';
+    std::memcpy(path + folder_length + 1, name, name_length + 1);
+    return path;
+}
+
 char* helper_program_in(const char* folder) {
     const char* chosen = std::getenv(kProgramVariable);
-    const int length = chosen != nullptr && chosen[0] != '\0'
-                           ? std::snprintf(nullptr, 0, "%s", chosen)
-                           : std::snprintf(nullptr, 0, "%s/%s", folder, kProgramName);
-    if (length < 0) return nullptr;
-    auto* path = static_cast<char*>(std::malloc(size_t(length) + 1));
-    if (path == nullptr) return nullptr;
-    if (chosen != nullptr && chosen[0] != '\0')
-        std::snprintf(path, size_t(length) + 1, "%s", chosen);
-    else
-        std::snprintf(path, size_t(length) + 1, "%s/%s", folder, kProgramName);
-    return path;
+    if (chosen != nullptr && chosen[0] != '\0') return strdup(chosen);
+    return path_in(folder, kProgramName);
 }
 
 bool helper_start(const char* program, unsigned long parent, const char* page, HelperProcess* out) {

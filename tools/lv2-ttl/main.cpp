@@ -44,17 +44,6 @@ const char* const kPrefixes =
     "@prefix units:  <http://lv2plug.in/ns/extensions/units#> .\n"
     "@prefix urid:   <http://lv2plug.in/ns/ext/urid#> .\n";
 
-// The meters' symbols; the inputs use their state keys, except bypass,
-// whose port is the host's on/off switch.
-constexpr const char* kOutputSymbols[cat::kOutputCount] = {"mod_position", "lfo_phase", "lfo_output", "env_output"};
-constexpr const char* kEnableSymbol = "enabled";
-
-const char* port_symbol(uint32_t index) {
-    if (index == cat::kBypass) return kEnableSymbol;
-    if (index >= cat::kInputCount) return kOutputSymbols[index - cat::kInputCount];
-    return cat::state_key(index);
-}
-
 // A decimal literal (Turtle reads "50" as an integer, "50.0" as a decimal).
 std::string number(double v) {
     char buf[64];
@@ -104,7 +93,7 @@ void write_control(FILE* f, uint32_t index) {
         std::fprintf(f, "\n    ]");
         return;
     }
-    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", port_symbol(index),
+    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", symbol_of(index),
                  title(index).c_str());
     write_range(f, e->minimum, e->maximum, e->def);
     if (e->kind & cat::kKindToggle) {
@@ -124,7 +113,7 @@ void write_control(FILE* f, uint32_t index) {
 void write_output(FILE* f, uint32_t index) {
     const cat::RangeEntry* e = cat::entry(index);
     std::fprintf(f, "    [\n        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:index %u ;\n", port_of_output(index));
-    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", port_symbol(index),
+    std::fprintf(f, "        lv2:symbol \"%s\" ;\n        lv2:name \"%s\" ;\n", symbol_of(index),
                  title(index).c_str());
     write_range(f, e->minimum, e->maximum, e->def);
     if (const char* u = unit_uri(index)) std::fprintf(f, " ;\n        units:unit %s", u);
@@ -132,19 +121,20 @@ void write_output(FILE* f, uint32_t index) {
 }
 
 struct Options {
-    bool windows_ui = false;
-    bool x11_ui = false;
+    const char* ui_class = nullptr;  // kWindowsUi, kX11Ui, or none
     const char* binary = nullptr;
     std::string manifest_part;  // the part's text, already read
 };
 
-bool has_ui(const Options& options) { return options.windows_ui || options.x11_ui; }
-const char* ui_class(const Options& options) { return options.x11_ui ? "ui:X11UI" : "ui:WindowsUI"; }
+constexpr const char* kWindowsUi = "ui:WindowsUI";
+constexpr const char* kX11Ui = "ui:X11UI";
+
+bool has_ui(const Options& options) { return options.ui_class != nullptr; }
 
 // The Linux UI needs the host's window to live in, resizes with it, and is
 // polled for the helper's messages in idle time.
 void write_ui_features(FILE* f, const Options& options) {
-    if (!options.x11_ui) {
+    if (options.ui_class != kX11Ui) {
         std::fprintf(f,
                      "    lv2:optionalFeature ui:parent , ui:touch , ui:idleInterface ;\n"
                      "    lv2:extensionData ui:idleInterface ;\n");
@@ -160,14 +150,14 @@ void write_ui_features(FILE* f, const Options& options) {
 
 // The UI hears of every control port, inputs and meters alike, as floats.
 void write_ui(FILE* f, const Options& options) {
-    std::fprintf(f, "\n<%s>\n    a %s ;\n", YAWP_LV2_UI_URI, ui_class(options));
+    std::fprintf(f, "\n<%s>\n    a %s ;\n", YAWP_LV2_UI_URI, options.ui_class);
     write_ui_features(f, options);
     std::fprintf(f, "    ui:portNotification\n");
     for (uint32_t i = 0; i < cat::kCount; ++i)
         std::fprintf(f,
                      "    [\n        ui:plugin <%s> ;\n        lv2:symbol \"%s\" ;\n"
                      "        ui:protocol ui:floatProtocol\n    ]%s\n",
-                     YAWP_LV2_URI, port_symbol(i), i + 1 < cat::kCount ? " ," : " .");
+                     YAWP_LV2_URI, symbol_of(i), i + 1 < cat::kCount ? " ," : " .");
 }
 
 void write_description(FILE* f, const Options& options) {
@@ -220,7 +210,7 @@ void write_manifest(FILE* f, const Options& options) {
                  options.binary, kDescriptionFile);
     if (has_ui(options))
         std::fprintf(f, "\n<%s>\n    a %s ;\n    ui:binary <%s> ;\n    rdfs:seeAlso <%s> .\n", YAWP_LV2_UI_URI,
-                     ui_class(options), options.binary, kDescriptionFile);
+                     options.ui_class, options.binary, kDescriptionFile);
     std::fputs(options.manifest_part.c_str(), f);
 }
 
@@ -252,10 +242,10 @@ int main(int argc, char** argv) {
     Options options;
     int first = 1;
     if (argc > first && std::strcmp(argv[first], "--windows-ui") == 0) {
-        options.windows_ui = true;
+        options.ui_class = kWindowsUi;
         first += 1;
     } else if (argc > first && std::strcmp(argv[first], "--x11-ui") == 0) {
-        options.x11_ui = true;
+        options.ui_class = kX11Ui;
         first += 1;
     }
     if (argc > first + 1 && std::strcmp(argv[first], "--manifest-part") == 0) {

@@ -1,6 +1,7 @@
 #include <cctype>
 #include <string>
 
+#include "lv2/ports.h"
 #include "lv2/uris.h"
 #include "writers.h"
 
@@ -11,10 +12,6 @@ namespace cat = catalogue;
 
 constexpr const char* kPresetsFile = "presets.ttl";
 
-// The bypass parameter is the host's on/off port, inverted; every other
-// input's port symbol is its state key.
-constexpr const char* kEnableSymbol = "enabled";
-
 std::string preset_uri(const Preset& p) { return std::string("<" YAWP_LV2_URI "#preset-") + p.id + ">"; }
 
 std::string bank_uri(const std::string& category) {
@@ -23,10 +20,10 @@ std::string bank_uri(const std::string& category) {
     return std::string("<" YAWP_LV2_URI "#bank-") + id + ">";
 }
 
+// The bypass parameter is the host's on/off port, inverted.
 std::string port_line(uint32_t index, float value) {
-    const bool enable = index == cat::kBypass;
-    const char* symbol = enable ? kEnableSymbol : cat::state_key(index);
-    return std::string("[ lv2:symbol \"") + symbol + "\" ; pset:value " + decimal(enable ? 1.0f - value : value) + " ]";
+    const float port_value = index == cat::kBypass ? 1.0f - value : value;
+    return std::string("[ lv2:symbol \"") + lv2::symbol_of(index) + "\" ; pset:value " + decimal(port_value) + " ]";
 }
 
 std::string presets_ttl(const std::vector<Preset>& presets) {

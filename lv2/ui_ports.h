@@ -1,6 +1,7 @@
-// How both LV2 UIs (the Windows one and the Linux one) hand the page's
-// gestures to the host: each gesture is a run of control-port writes
-// between touch notifications, so that a host can record it as one edit.
+// The page's side of the control ports, shared by both LV2 UIs (the Windows
+// one and the Linux one): the page's gestures go to the host as runs of
+// port writes between touch notifications, so that a host can record each
+// as one edit; the host's port events come back as page values.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +16,8 @@ struct UiPortWriter {
     bool touch_available = false;
     LV2UI_Touch touch{};
 
-    // [main-thread] Takes the touch feature from the host's features, if
-    // it is there; without it edits come without notifications.
+    // [main-thread] Takes the host's touch feature (if it carries data);
+    // without it edits come without notifications.
     void take_touch(const LV2_Feature* feature);
 
     // [main-thread] The page's plain value of an input parameter becomes
@@ -31,5 +32,10 @@ private:
     void write_port(uint32_t port, float value);
     void notify(uint32_t port, bool grabbed);
 };
+
+// [main-thread] A host's port event as the page shows it: hosts send control
+// values as floats; the meters pass through unchanged, the inputs as the
+// plug-in itself would read them. False for a port that is not a control.
+bool page_value_of_port(uint32_t port, const void* buffer, uint32_t* index, float* value);
 
 }  // namespace yawp::lv2

@@ -1,4 +1,4 @@
-#include "lv2/ui_port_writer.h"
+#include "lv2/ui_ports.h"
 
 #include <cstring>
 
@@ -12,7 +12,7 @@ constexpr uint32_t kFloatProtocol = 0;  // the only protocol the UIs write
 }  // namespace
 
 void UiPortWriter::take_touch(const LV2_Feature* f) {
-    if (f == nullptr || f->URI == nullptr || f->data == nullptr || std::strcmp(f->URI, LV2_UI__touch) != 0) return;
+    if (f->data == nullptr) return;
     touch_available = true;
     touch = *static_cast<const LV2UI_Touch*>(f->data);
 }
@@ -42,6 +42,14 @@ void UiPortWriter::end(uint32_t index, float value) {
     const uint32_t port = port_of_parameter(index);
     write_port(port, coerce_port(index, value));
     notify(port, false);
+}
+
+bool page_value_of_port(uint32_t port, const void* buffer, uint32_t* index, float* value) {
+    if (buffer == nullptr || port < kPortFirstControl || port >= kPortCount) return false;
+    std::memcpy(value, buffer, sizeof *value);
+    *index = port - kPortFirstControl;
+    if (*index < catalogue::kInputCount) *value = coerce_port(*index, *value);
+    return true;
 }
 
 }  // namespace yawp::lv2
