@@ -299,7 +299,10 @@ const Formants& Engine::formants_at(float m) {
 // the detector and the LFO still move (their state and the random draws
 // carry on), but only the meters read them.
 void Engine::process_steady_chunk(const float* in, float* out, uint32_t n) {
-    if (lfo_.below_one_cycle())
+    const Crossfades fades(mix_, bypass_);
+    if (lfo_.below_one_cycle() && lfo_.rate_still() && fades.mix_still && fades.bypass_still)
+        lfo_.sync ? run_quiet<true>(in, out, n) : run_quiet<false>(in, out, n);
+    else if (lfo_.below_one_cycle())
         run_steady<true>(in, out, n);
     else
         run_steady<false>(in, out, n);
@@ -325,6 +328,35 @@ void Engine::run_steady(const float* in, float* out, uint32_t n) {
     formants_.keep(filters);
     mix_.state = fades.mix.state;
     bypass_.state = fades.bypass.state;
+    const float m = clamp_position(position_);
+    outputs_ = {m * 100.0f, phase, 0.0f, envelope.term()};
+}
+
+// [audio-thread] run_steady<true>() when, besides the filters, only the
+// detector and the LFO phase move: the LFO rate and both crossfades stand
+// still, so their steps, which would give the same numbers every sample,
+// are taken once. What is left is the session's most common loop, lean
+// enough to keep every value in a register.
+template <bool kSync>
+void Engine::run_quiet(const float* in, float* out, uint32_t n) {
+    EnvelopeFollower envelope = envelope_;
+    Lfo lfo = lfo_;
+    lfo.hold_increment();
+    FormantBank::Steady filters = formants_.steady();
+    const float mix = mix_.state;
+    const float bypass = bypass_.state;
+    float phase = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const float x = in[i];
+        envelope.detect(x);
+        lfo.advance_held();
+        phase = lfo.phase_below_one_cycle<kSync>();
+        const float y = x + mix * (filters.step(x) - x);
+        out[i] = x + bypass * (y - x);
+    }
+    envelope_ = envelope;
+    lfo_ = lfo;
+    formants_.keep(filters);
     const float m = clamp_position(position_);
     outputs_ = {m * 100.0f, phase, 0.0f, envelope.term()};
 }

@@ -77,6 +77,8 @@ private:
     void modulate(const float* in, uint32_t n);
     template <bool kBelowOneCycle>
     void run_steady(const float* in, float* out, uint32_t n);
+    template <bool kSync>
+    void run_quiet(const float* in, float* out, uint32_t n);
     lanes::F4 finite_probe() const;
     void recover(float* out, uint32_t n);
 

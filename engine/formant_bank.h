@@ -45,10 +45,12 @@ public:
     void process(const float* x, const Formants* targets, float* wet, uint32_t n, bool constant);
 
     // Whether the filters sit exactly on the targets of `f` (which become
-    // their targets): nothing then glides, and the coefficients stand.
+    // their targets) and their last step already ran on them: nothing then
+    // glides, and every coefficient, including the cutoff the memories
+    // carry from the step before, stands.
     bool settled_on(const Formants& f) {
         set_targets(f);
-        return settled(smoothed_);
+        return settled(smoothed_) && same_bits(memories_.previous_cutoff, smoothed_.cutoff);
     }
 
     class Steady;
@@ -95,6 +97,10 @@ private:
     };
 
     static float weighted_sum(lanes::F4 bands);
+    static bool same_bits(lanes::F4 a, lanes::F4 b) {
+        const __m128i ne = _mm_xor_si128(_mm_castps_si128(a), _mm_castps_si128(b));
+        return _mm_movemask_epi8(_mm_cmpeq_epi32(ne, _mm_setzero_si128())) == 0xFFFF;
+    }
 
     lanes::F4 prewarp_target() const;
     void update(bool forced);
@@ -138,17 +144,34 @@ private:
     Memories memories_ = {};
 };
 
-// The settled filters: constant coefficients, memories in registers.
+// The settled filters: constant coefficients, memories in registers. The
+// memories' previous cutoff is the cutoff itself (see settled_on), so the
+// first product of filter_step(), ratio × previous cutoff, is the same
+// number every sample and is taken once.
 class FormantBank::Steady {
 public:
-    // [audio-thread] One step of the three filters and the wet sum.
-    float step(float x) { return weighted_sum(filter_step(&memories_, coefficients_, x)); }
+    // [audio-thread] filter_step() and the wet sum.
+    float step(float x) {
+        using namespace lanes;
+        Memories& m = memories_;
+        const StepCoefficients& c = coefficients_;
+        const F4 lp1 = add(m.lp, mul(kk_, m.bp));
+        const F4 bp1 = add(m.bp, mul(kk_, m.hp));
+        const F4 hp = mul(sub(sub(splat(x), mul(c.k_plus_g, bp1)), lp1), c.d);
+        const F4 bp = add(bp1, mul(c.g, hp));
+        m.lp = add(lp1, mul(c.g, bp));
+        m.hp = hp;
+        m.bp = bp;
+        return weighted_sum(bp);
+    }
 
 private:
     friend class FormantBank;
-    Steady(const Memories& m, const StepCoefficients& c) : memories_(m), coefficients_(c) {}
+    Steady(const Memories& m, const StepCoefficients& c)
+        : memories_(m), coefficients_(c), kk_(lanes::mul(c.ratio, m.previous_cutoff)) {}
     Memories memories_;
     StepCoefficients coefficients_;
+    lanes::F4 kk_;
 };
 
 inline FormantBank::Steady FormantBank::steady() const { return {memories_, current()}; }

@@ -3,9 +3,9 @@
 // midpoint within the cycle, and a free or tempo-locked rate.
 #pragma once
 
-#include <cstdint>
-
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "numeric.h"
 #include "one_pole.h"
@@ -18,8 +18,17 @@ struct LfoRandom {
     static constexpr uint64_t kSeed = 0xBADDECAF600DFEEDull;
     uint64_t state = kSeed;
 
-    // Steps the generator; returns a value in [-1, 1).
-    float next();
+    // Steps the generator; returns a value in [-1, 1). Inline, so that an
+    // LFO copied into a sample loop can live in registers.
+    float next() {
+        constexpr uint64_t kMultiplier = 0x9B60933458E17D7Dull;
+        constexpr uint64_t kIncrement = 0xD737232EECCDF7EDull;
+        constexpr float kTwoToMinus31 = 4.656612873077393e-10f;
+        state = state * kMultiplier + kIncrement;
+        const uint32_t shift = 29 - static_cast<uint32_t>(state >> 61);
+        const uint32_t v = static_cast<uint32_t>(state >> shift);
+        return static_cast<float>(v) * kTwoToMinus31 - 1.0f;
+    }
 };
 
 struct Lfo {
@@ -73,6 +82,19 @@ struct Lfo {
     bool below_one_cycle() const { return std::fabs(glide.target) < 1.0f; }
     void advance_below_one_cycle();
     float phase_below_one_cycle();
+    // The same for a loop that has chosen between synced and free once.
+    template <bool kSync>
+    float phase_below_one_cycle();
+
+    // Whether the rate glide sits on its target for good: a step then
+    // leaves its state bit for bit where it is, so every sample of the
+    // block has the same increment.
+    bool rate_still() const;
+    // For a still rate: the increment of every sample, computed once, and
+    // advance_below_one_cycle() with it, which skips the glide step that
+    // would give the same increment again.
+    void hold_increment();
+    void advance_held();
 
 private:
     float increment_ = 0;  // this sample's increment after the denormal flush
@@ -116,6 +138,9 @@ namespace lfo_detail {
 // floor(x) for x in (-1, 2): the only integers there are -1, 0 and 1.
 inline float floor_near_zero(float x) { return x < 0.0f ? -1.0f : (x >= 1.0f ? 1.0f : 0.0f); }
 
+// The same as an integer, for comparing two floors without selects.
+inline int cycle_near_zero(float x) { return int{x >= 1.0f} - int{x < 0.0f}; }
+
 }  // namespace lfo_detail
 
 // [audio-thread] accumulator + increment lies in (-1, 2).
@@ -127,15 +152,39 @@ inline void Lfo::advance_below_one_cycle() {
     accumulator = x - lfo_detail::floor_near_zero(x);
 }
 
+inline bool Lfo::rate_still() const {
+    OnePole g = glide;
+    return std::bit_cast<uint32_t>(g.step(g.target)) == std::bit_cast<uint32_t>(glide.state);
+}
+
+inline void Lfo::hold_increment() {
+    float inc = glide.state;
+    if (std::fabs(inc) < lfo_detail::kSmallestIncrement) inc = 0;
+    increment_ = inc;
+}
+
+// [audio-thread]
+inline void Lfo::advance_held() {
+    const float x = accumulator + increment_;
+    accumulator = x - lfo_detail::floor_near_zero(x);
+}
+
 // [audio-thread] accumulator + phase offset lies in [0, 2), the phase in
 // [0, 1] and the phase less the increment in (-1, 2).
+inline float Lfo::phase_below_one_cycle() { return sync ? phase_below_one_cycle<true>() : phase_below_one_cycle<false>(); }
+
+template <bool kSync>
 inline float Lfo::phase_below_one_cycle() {
     float phi = accumulator;
-    if (sync) {
+    if (kSync) {
         const float x = accumulator + phase_offset;
         phi = x - lfo_detail::floor_near_zero(x);
     }
-    if (lfo_detail::floor_near_zero(phi) != lfo_detail::floor_near_zero(phi - increment_)) random_value = random.next();
+    // Both floors are 0 while the phase and the phase before it lie in
+    // [0, 1), which is nearly always: that is tested first.
+    const float before = phi - increment_;
+    const bool inside = phi >= 0.0f && phi < 1.0f && before >= 0.0f && before < 1.0f;
+    if (!inside && lfo_detail::cycle_near_zero(phi) != lfo_detail::cycle_near_zero(before)) random_value = random.next();
     return phi;
 }
 
