@@ -288,8 +288,8 @@ bool Engine::modulation_idle() const { return envelope_.gate == 0.0f && lfo_.gat
 
 // The formants of position m: the cached ones while neither the position
 // nor a shape changed.
-const Formants& Engine::formants_at(float m) {
-    if (shapes_changed_ || m != cached_position_) vowel_.formants_at(&m, &formants_cache_, 1);
+const FormantTargets& Engine::formants_at(float m) {
+    if (shapes_changed_ || m != cached_position_) vowel_.targets_at(&m, &formants_cache_, 1);
     cached_position_ = m;
     shapes_changed_ = false;
     return formants_cache_;
@@ -404,7 +404,7 @@ void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
     if (constant) {
         formants_.process(in, &formants_at(chunk_position_[0]), chunk_wet_, n, true);
     } else {
-        vowel_.formants_at(chunk_position_, chunk_formants_, n);
+        vowel_.targets_at(chunk_position_, chunk_formants_, n);
         formants_cache_ = chunk_formants_[n - 1];
         cached_position_ = chunk_position_[n - 1];
         shapes_changed_ = false;

@@ -70,7 +70,7 @@ private:
     void resync_lfo();
     void process_chunk(const float* in, float* out, uint32_t n);
     bool modulation_idle() const;
-    const Formants& formants_at(float m);
+    const FormantTargets& formants_at(float m);
     void process_steady_chunk(const float* in, float* out, uint32_t n);
     void process_moving_chunk(const float* in, float* out, uint32_t n);
     template <bool kBelowOneCycle>
@@ -91,7 +91,7 @@ private:
     VowelModel vowel_;
     // The formants of the last position, reused while neither the position
     // nor a shape changes: the same numbers, without three powers of two.
-    Formants formants_cache_{};
+    FormantTargets formants_cache_{};
     float cached_position_ = -1.0f;
     bool shapes_changed_ = true;
 
@@ -103,7 +103,7 @@ private:
     float chunk_random_[FormantBank::kChunk] = {};
     float chunk_lfo_[FormantBank::kChunk] = {};
     float chunk_position_[FormantBank::kChunk] = {};
-    Formants chunk_formants_[FormantBank::kChunk];
+    FormantTargets chunk_formants_[FormantBank::kChunk];
     float chunk_wet_[FormantBank::kChunk];
     FormantBank formants_;
     Lfo lfo_;

@@ -31,7 +31,8 @@ F4 glide_one(F4 value, F4 target, F4 c, F4 limit) {
 
 void FormantBank::initialise() {
     wide_ = cpu_features::avx2();
-    set_targets({{kIdleCutoff, kIdleCutoff, kIdleCutoff}, {kIdleQ, kIdleQ, kIdleQ}});
+    constexpr float c = FormantTargets::kIdleCutoff, q = FormantTargets::kIdleQ;
+    set_targets(FormantTargets{{c, c, c, c}, {q, q, q, q}});
 }
 
 void FormantBank::set_sample_rate(float fs, float K) {
@@ -83,11 +84,18 @@ bool FormantBank::settled(const Smoothed& s) const {
 // of them already sit there (the coefficients then stay as they are).
 bool FormantBank::glide(Smoothed* s) const {
     if (settled(*s)) return false;
+    glide_all(s);
+    return true;
+}
+
+// One step of every glide. A value already on its target stays there
+// (target + c × 0 is the target), so this may run whether or not anything
+// moves.
+void FormantBank::glide_all(Smoothed* s) const {
     const F4 pt = prewarp_target();
     s->cutoff = glide_one(s->cutoff, cutoff_target_, glide_, mul(snap_sq_, mul(cutoff_target_, cutoff_target_)));
     s->prewarp = glide_one(s->prewarp, pt, glide_, mul(snap_sq_, mul(pt, pt)));
     s->q = glide_one(s->q, q_target_, glide_, snap_sq_);
-    return true;
 }
 
 void FormantBank::compute_coefficients() {
@@ -150,7 +158,7 @@ YAWP_AVX2 void FormantBank::stage_coefficients_in_pairs(uint32_t n) {
     }
 }
 
-void FormantBank::process(const float* x, const Formants* targets, float* wet, uint32_t n, bool constant) {
+void FormantBank::process(const float* x, const FormantTargets* targets, float* wet, uint32_t n, bool constant) {
     if (n == 0) return;
     set_targets(targets[0]);
     Memories m = memories_;
@@ -161,12 +169,22 @@ void FormantBank::process(const float* x, const Formants* targets, float* wet, u
         return;
     }
 
-    // The glides: serial, but short.
+    // The glides: serial, but short. Under moving targets every sample
+    // counts as moved, which only costs coefficients that come out the
+    // same.
     Smoothed s = smoothed_;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (!constant) set_targets(targets[i]);
-        staged_[i].moved = glide(&s);
-        staged_[i].smoothed = s;
+    if (constant) {
+        for (uint32_t i = 0; i < n; ++i) {
+            staged_[i].moved = glide(&s);
+            staged_[i].smoothed = s;
+        }
+    } else {
+        for (uint32_t i = 0; i < n; ++i) {
+            set_targets(targets[i]);
+            glide_all(&s);
+            staged_[i].moved = true;
+            staged_[i].smoothed = s;
+        }
     }
     // The coefficients: independent from sample to sample.
     if (wide_)

@@ -42,13 +42,13 @@ public:
     // `constant` says that all n samples share targets[0] (and only that
     // one is read): when the filters already sit on it, nothing needs
     // gliding or recomputing.
-    void process(const float* x, const Formants* targets, float* wet, uint32_t n, bool constant);
+    void process(const float* x, const FormantTargets* targets, float* wet, uint32_t n, bool constant);
 
     // Whether the filters sit exactly on the targets of `f` (which become
     // their targets) and their last step already ran on them: nothing then
     // glides, and every coefficient, including the cutoff the memories
     // carry from the step before, stands.
-    bool settled_on(const Formants& f) {
+    bool settled_on(const FormantTargets& f) {
         set_targets(f);
         return settled(smoothed_) && same_bits(memories_.previous_cutoff, smoothed_.cutoff);
     }
@@ -60,10 +60,11 @@ public:
     Steady steady() const;
     void keep(const Steady& s);
 
-    void set_targets(const Formants& f) {
-        cutoff_target_ = _mm_setr_ps(f.frequency[0], f.frequency[1], f.frequency[2], kIdleCutoff);
-        q_target_ = _mm_setr_ps(f.q[0], f.q[1], f.q[2], kIdleQ);
+    void set_targets(const FormantTargets& f) {
+        cutoff_target_ = _mm_load_ps(f.cutoff);
+        q_target_ = _mm_load_ps(f.q);
     }
+    void set_targets(const Formants& f) { set_targets(FormantTargets::of(f)); }
     // One sample at a time, for tests: the glide and coefficients, then one
     // step of the filters.
     void update_coefficients() { update(false); }
@@ -76,8 +77,6 @@ public:
     float g(int i) const { return lane(g_, i); }
 
 private:
-    static constexpr float kIdleCutoff = 1000.0f;
-    static constexpr float kIdleQ = 0.5f;
     static float lane(lanes::F4 v, int i) {
         alignas(16) float f[4];
         _mm_store_ps(f, v);
@@ -106,6 +105,7 @@ private:
     void update(bool forced);
     bool settled(const Smoothed& s) const;
     bool glide(Smoothed* s) const;
+    void glide_all(Smoothed* s) const;
     void compute_coefficients();
     void stage_coefficients(uint32_t n);
     void stage_coefficients_in_pairs(uint32_t n);

@@ -80,7 +80,7 @@ F4 lerp4(float a, float b, F4 t) { return lanes::add(lanes::splat(a), lanes::mul
 
 }  // namespace
 
-void VowelModel::formants_at_in_fours(const float* m, Formants* out, uint32_t n) const {
+void VowelModel::targets_at_in_fours(const float* m, FormantTargets* out, uint32_t n) const {
     using namespace lanes;
     const VowelShape& heel = shapes[kHeel];
     const VowelShape& mid = shapes[kMid];
@@ -108,18 +108,21 @@ void VowelModel::formants_at_in_fours(const float* m, Formants* out, uint32_t n)
         const F4 scale = add(add(one, sex_term), mul(young, child));
 
         const F4 drive[3] = {c[kJaw], c[kTongue], c[kColor]};
-        alignas(16) float freq[3][4], q[3][4];
+        F4 fr[4], q[4];
         for (int i = 0; i < 3; ++i) {
             const FormantLaw& law = kFormantLaws[i];
-            const F4 fr = mul(pow2(add(mul(drive[i], splat(law.log2_span)), splat(law.log2_low))), scale);
-            _mm_store_ps(freq[i], fr);
-            _mm_store_ps(q[i], mul(fr, splat(law.inverse_bandwidth)));
+            fr[i] = mul(pow2(add(mul(drive[i], splat(law.log2_span)), splat(law.log2_low))), scale);
+            q[i] = mul(fr[i], splat(law.inverse_bandwidth));
         }
-        for (uint32_t j = 0; j < count; ++j)
-            for (int i = 0; i < 3; ++i) {
-                out[at + j].frequency[i] = freq[i][j];
-                out[at + j].q[i] = q[i][j];
-            }
+        // Rows of formants become each sample's four.
+        fr[3] = splat(FormantTargets::kIdleCutoff);
+        q[3] = splat(FormantTargets::kIdleQ);
+        _MM_TRANSPOSE4_PS(fr[0], fr[1], fr[2], fr[3]);
+        _MM_TRANSPOSE4_PS(q[0], q[1], q[2], q[3]);
+        for (uint32_t j = 0; j < count; ++j) {
+            _mm_store_ps(out[at + j].cutoff, fr[j]);
+            _mm_store_ps(out[at + j].q, q[j]);
+        }
     }
 }
 
@@ -130,11 +133,27 @@ YAWP_AVX2 lanes8::F8 lerp8(float a, float b, lanes8::F8 t) {
     return lanes8::add(lanes8::splat(a), lanes8::mul(lanes8::splat(b - a), t));
 }
 
+// Four rows of eight samples become eight columns, one per sample:
+// column[j] = {row[0][j], row[1][j], row[2][j], row[3][j]}. Within each
+// half of the registers this is the four-by-four transpose.
+YAWP_AVX2 void columns_of(const lanes8::F8 row[4], __m128 column[8]) {
+    const lanes8::F8 t0 = _mm256_unpacklo_ps(row[0], row[1]);
+    const lanes8::F8 t1 = _mm256_unpackhi_ps(row[0], row[1]);
+    const lanes8::F8 t2 = _mm256_unpacklo_ps(row[2], row[3]);
+    const lanes8::F8 t3 = _mm256_unpackhi_ps(row[2], row[3]);
+    const lanes8::F8 c[4] = {_mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0)), _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2)),
+                             _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0)), _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2))};
+    for (int j = 0; j < 4; ++j) {
+        column[j] = lanes8::low(c[j]);
+        column[j + 4] = lanes8::high(c[j]);
+    }
+}
+
 }  // namespace
 
-// formants_at_in_fours() on eight positions at a time: the same operations
+// targets_at_in_fours() on eight positions at a time: the same operations
 // in the same order, each lane what the scalar formula gives.
-YAWP_AVX2 void VowelModel::formants_at_in_eights(const float* m, Formants* out, uint32_t n) const {
+YAWP_AVX2 void VowelModel::targets_at_in_eights(const float* m, FormantTargets* out, uint32_t n) const {
     namespace w = lanes8;
     using w::F8;
     const VowelShape& heel = shapes[kHeel];
@@ -163,26 +182,29 @@ YAWP_AVX2 void VowelModel::formants_at_in_eights(const float* m, Formants* out, 
         const F8 scale = w::add(w::add(one, sex_term), w::mul(young, child));
 
         const F8 drive[3] = {c[kJaw], c[kTongue], c[kColor]};
-        alignas(32) float freq[3][8], q[3][8];
+        F8 fr[4], q[4];
         for (int i = 0; i < 3; ++i) {
             const FormantLaw& law = kFormantLaws[i];
-            const F8 fr = w::mul(w::pow2(w::add(w::mul(drive[i], w::splat(law.log2_span)), w::splat(law.log2_low))), scale);
-            _mm256_store_ps(freq[i], fr);
-            _mm256_store_ps(q[i], w::mul(fr, w::splat(law.inverse_bandwidth)));
+            fr[i] = w::mul(w::pow2(w::add(w::mul(drive[i], w::splat(law.log2_span)), w::splat(law.log2_low))), scale);
+            q[i] = w::mul(fr[i], w::splat(law.inverse_bandwidth));
         }
-        for (uint32_t j = 0; j < count; ++j)
-            for (int i = 0; i < 3; ++i) {
-                out[at + j].frequency[i] = freq[i][j];
-                out[at + j].q[i] = q[i][j];
-            }
+        fr[3] = w::splat(FormantTargets::kIdleCutoff);
+        q[3] = w::splat(FormantTargets::kIdleQ);
+        __m128 fr_of[8], q_of[8];
+        columns_of(fr, fr_of);
+        columns_of(q, q_of);
+        for (uint32_t j = 0; j < count; ++j) {
+            _mm_store_ps(out[at + j].cutoff, fr_of[j]);
+            _mm_store_ps(out[at + j].q, q_of[j]);
+        }
     }
 }
 
-void VowelModel::formants_at(const float* m, Formants* out, uint32_t n) const {
+void VowelModel::targets_at(const float* m, FormantTargets* out, uint32_t n) const {
     if (wide)
-        formants_at_in_eights(m, out, n);
+        targets_at_in_eights(m, out, n);
     else
-        formants_at_in_fours(m, out, n);
+        targets_at_in_fours(m, out, n);
 }
 
 }  // namespace yawp

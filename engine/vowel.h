@@ -14,6 +14,20 @@ struct Formants {
     float q[3];          // frequency / bandwidth
 };
 
+// Formants as the filter bank takes them, one sample's in two aligned fours:
+// the three filters' frequency and Q in lanes 0-2, and in lane 3 the targets
+// of the bank's fourth lane, an idle filter that only has to stay finite.
+struct FormantTargets {
+    static constexpr float kIdleCutoff = 1000.0f;
+    static constexpr float kIdleQ = 0.5f;
+    alignas(16) float cutoff[4];
+    alignas(16) float q[4];
+
+    static FormantTargets of(const Formants& f) {
+        return {{f.frequency[0], f.frequency[1], f.frequency[2], kIdleCutoff}, {f.q[0], f.q[1], f.q[2], kIdleQ}};
+    }
+};
+
 struct VowelShape {
     float component[catalogue::kShapeComponents];
 };
@@ -31,11 +45,12 @@ struct VowelModel {
 
     static Formants formants_of(const VowelShape& shape);
 
-    // [audio-thread] formants_of(shape_at(m[i])) for n positions, four at a
-    // time: the same numbers, computed side by side.
-    void formants_at(const float* m, Formants* out, uint32_t n) const;
-    void formants_at_in_fours(const float* m, Formants* out, uint32_t n) const;
-    void formants_at_in_eights(const float* m, Formants* out, uint32_t n) const;
+    // [audio-thread] FormantTargets::of(formants_of(shape_at(m[i]))) for n
+    // positions, four (or, with AVX2, eight) at a time: the same numbers,
+    // computed side by side.
+    void targets_at(const float* m, FormantTargets* out, uint32_t n) const;
+    void targets_at_in_fours(const float* m, FormantTargets* out, uint32_t n) const;
+    void targets_at_in_eights(const float* m, FormantTargets* out, uint32_t n) const;
 };
 
 // Weights of the three band-pass outputs in the wet sum: 0, -7 and -12 dB.

@@ -199,7 +199,7 @@ TEST(Faults, FinitenessCheckIsExact) {
 TEST(Faults, OverflowedFilterBankIsResetByRecover) {
     // The bank itself has no door: fed FLT_MAX it overflows, and recover()
     // brings it back to exactly a freshly reset bank.
-    const Formants vowel = {{500, 1500, 2500}, {6, 15, 21}};
+    const FormantTargets vowel = FormantTargets::of({{500, 1500, 2500}, {6, 15, 21}});
     auto make = [&] {
         FormantBank b;
         b.initialise();

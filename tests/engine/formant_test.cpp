@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "engine/cpu_features.h"
 #include "engine/formant_bank.h"
 #include "engine/vowel.h"
 #include "engine_fixture.h"
@@ -119,7 +120,7 @@ TEST(FormantFilter, GlidesWithFiveMillisecondsAndSnaps) {
     b.set_sample_rate(kRate, kRate * numeric::kInvTwoPi);
     b.reset();  // at the initial 1000 Hz, Q 0.5
     EXPECT_EQ(b.cutoff(0), 1000.0f);
-    b.set_targets({{2000, 500, 1000}, {20, 5, 0.5f}});
+    b.set_targets(Formants{{2000, 500, 1000}, {20, 5, 0.5f}});
     const int tau = static_cast<int>(0.005f * kRate);
     for (int i = 0; i < tau; ++i) b.update_coefficients();
     EXPECT_NEAR((b.cutoff(0) - 1000) / 1000, 1 - std::exp(-1.0), 0.01);
@@ -144,7 +145,7 @@ TEST(FormantFilter, CeilingKeepsHighCutoffsFinite) {
 TEST(FormantFilter, LanesAreIndependent) {
     // Each filter's output depends only on its own targets.
     FormantBank mixed = bank_at(300, 4), alone = bank_at(300, 4);
-    mixed.set_targets({{300, 1700, 2600}, {4, 17, 21}});
+    mixed.set_targets(Formants{{300, 1700, 2600}, {4, 17, 21}});
     mixed.reset();
     std::vector<float> x = sine(320, 4000);
     for (size_t i = 0; i < x.size(); ++i) {
@@ -191,15 +192,23 @@ TEST(Vowel, FourAtATimeEqualsOneAtATime) {
     std::vector<float> m;
     for (int i = 0; i <= 1001; ++i) m.push_back(i / 1001.0f);
     m.push_back(0.5f);
-    std::vector<Formants> lanes(m.size());
-    for (bool mid : {false, true}) {
-        v.mid_on = mid;
-        v.formants_at(m.data(), lanes.data(), static_cast<uint32_t>(m.size()));
-        for (size_t i = 0; i < m.size(); ++i) {
-            const Formants one = VowelModel::formants_of(v.shape_at(m[i]));
-            for (int k = 0; k < 3; ++k) {
-                ASSERT_EQ(lanes[i].frequency[k], one.frequency[k]) << m[i];
-                ASSERT_EQ(lanes[i].q[k], one.q[k]) << m[i];
+    for (bool wide : {false, true}) {
+        if (wide && !cpu_features::avx2()) continue;
+        for (bool mid : {false, true}) {
+            v.mid_on = mid;
+            // Counts that leave a last group of 1 to 7 positions, which
+            // must not be written past.
+            for (uint32_t n : {1u, 3u, 5u, 8u, 9u, 15u, static_cast<uint32_t>(m.size())}) {
+                std::vector<FormantTargets> out(n + 1, FormantTargets{{-1, -1, -1, -1}, {-1, -1, -1, -1}});
+                wide ? v.targets_at_in_eights(m.data(), out.data(), n) : v.targets_at_in_fours(m.data(), out.data(), n);
+                ASSERT_EQ(out[n].cutoff[0], -1) << n;
+                for (size_t i = 0; i < n; ++i) {
+                    const FormantTargets one = FormantTargets::of(VowelModel::formants_of(v.shape_at(m[i])));
+                    for (int k = 0; k < 4; ++k) {
+                        ASSERT_EQ(out[i].cutoff[k], one.cutoff[k]) << m[i] << " wide " << wide;
+                        ASSERT_EQ(out[i].q[k], one.q[k]) << m[i] << " wide " << wide;
+                    }
+                }
             }
         }
     }
