@@ -242,6 +242,24 @@ struct Crossfades {
         const float bypass_gain = bypass_still ? bypass.state : bypass.step(bypass.target);
         return x + bypass_gain * (y - x);
     }
+
+    // [audio-thread] apply() over n samples; `out` may be `in`.
+    void apply(const float* in, const float* wet, float* out, uint32_t n) {
+        if (mix_still && bypass_still)
+            apply_still(mix.state, bypass.state, in, wet, out, n);
+        else
+            for (uint32_t i = 0; i < n; ++i) out[i] = apply(in[i], wet[i]);
+    }
+
+    // With both gains constant the samples do not depend on each other, and
+    // the compiler runs them side by side.
+    static void apply_still(float mix_gain, float bypass_gain, const float* in, const float* wet, float* out, uint32_t n) {
+        for (uint32_t i = 0; i < n; ++i) {
+            const float x = in[i];
+            const float y = x + mix_gain * (wet[i] - x);
+            out[i] = x + bypass_gain * (y - x);
+        }
+    }
 };
 
 // The pedal position, clamped: max then min, so that a NaN sum lands on the
@@ -378,6 +396,24 @@ void Engine::modulate(const float* in, uint32_t n) {
     lfo_ = lfo;
 }
 
+// [audio-thread] modulate<true>() for a still LFO rate: the increment is
+// taken once (as in run_quiet), and the synced/free choice made once.
+template <bool kSync>
+void Engine::modulate_held(const float* in, uint32_t n) {
+    EnvelopeFollower envelope = envelope_;
+    Lfo lfo = lfo_;
+    lfo.hold_increment();
+    for (uint32_t i = 0; i < n; ++i) {
+        envelope.detect(in[i]);
+        lfo.advance_held();
+        chunk_env_[i] = envelope.term();
+        chunk_phase_[i] = lfo.phase_below_one_cycle<kSync>();
+        chunk_random_[i] = lfo.random_value;
+    }
+    envelope_ = envelope;
+    lfo_ = lfo;
+}
+
 // [audio-thread] Each stage runs over the whole chunk before the next one:
 // modulation, vowel, filters, then mix and bypass. Every sample still sees
 // exactly the values the per-sample order gives it.
@@ -389,7 +425,9 @@ void Engine::modulate(const float* in, uint32_t n) {
 // waveform for four samples at a time (Lfo::terms, each lane the scalar
 // output()), then the positions.
 void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
-    if (lfo_.below_one_cycle())
+    if (lfo_.below_one_cycle() && lfo_.rate_still())
+        lfo_.sync ? modulate_held<true>(in, n) : modulate_held<false>(in, n);
+    else if (lfo_.below_one_cycle())
         modulate<true>(in, n);
     else
         modulate<false>(in, n);
@@ -412,7 +450,7 @@ void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
     }
 
     Crossfades fades(mix_, bypass_);
-    for (uint32_t i = 0; i < n; ++i) out[i] = fades.apply(in[i], chunk_wet_[i]);
+    fades.apply(in, chunk_wet_, out, n);
     mix_.state = fades.mix.state;
     bypass_.state = fades.bypass.state;
 }

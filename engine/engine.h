@@ -75,6 +75,8 @@ private:
     void process_moving_chunk(const float* in, float* out, uint32_t n);
     template <bool kBelowOneCycle>
     void modulate(const float* in, uint32_t n);
+    template <bool kSync>
+    void modulate_held(const float* in, uint32_t n);
     template <bool kBelowOneCycle>
     void run_steady(const float* in, float* out, uint32_t n);
     template <bool kSync>

@@ -101,11 +101,14 @@ private:
         return _mm_movemask_epi8(_mm_cmpeq_epi32(ne, _mm_setzero_si128())) == 0xFFFF;
     }
 
+    static lanes::F4 prewarp_of(lanes::F4 cutoff_target);
     lanes::F4 prewarp_target() const;
     void update(bool forced);
     bool settled(const Smoothed& s) const;
     bool glide(Smoothed* s) const;
-    void glide_all(Smoothed* s) const;
+    Smoothed glided(const Smoothed& s, lanes::F4 cutoff_target, lanes::F4 q_target) const;
+    void glide_moving(const FormantTargets* targets, uint32_t n);
+    void glide_moving_in_pairs(const FormantTargets* targets, uint32_t n);
     void compute_coefficients();
     void stage_coefficients(uint32_t n);
     void stage_coefficients_in_pairs(uint32_t n);
