@@ -1,17 +1,27 @@
 // Which of the engine's wider paths this processor can run. Every x86-64
-// processor has SSE2, the baseline the engine is built for; AVX2 paths are
-// taken only where the processor (and its operating system) support them,
-// and give the same bits as the SSE2 paths.
+// processor has SSE2, the baseline the engine is built for; AVX2 and
+// AVX-512 paths are taken only where the processor (and its operating
+// system) support them, and give the same bits as the SSE2 paths.
 #pragma once
 
 namespace yawp::cpu_features {
 
+enum class Level { kBaseline, kAvx2, kAvx512 };
+
 // [any-thread] Whether the AVX2 paths may run: the processor has AVX2 and
-// nobody asked for the baseline.
+// nobody capped the engine below it.
 bool avx2();
 
-// [main-thread] For tests and measurements: run the baseline SSE2 paths
-// even where AVX2 is there. Engines read this when they are initialised.
-void force_baseline(bool on);
+// [any-thread] Whether the AVX-512 paths may run. They need AVX-512 F and
+// DQ, and are kept to processors that run 512-bit multiplies at full clock:
+// the first Intel generations with AVX-512 (Skylake-X, Cascade Lake) slow
+// their whole core down for them, and they are also the ones without
+// VBMI2, which every later generation and AMD's Zen 4 and 5 have.
+bool avx512();
+
+// [main-thread] For tests and measurements: run no path wider than
+// `level`, even where the processor has more. Engines read this when they
+// are initialised.
+void cap(Level level);
 
 }  // namespace yawp::cpu_features

@@ -3,6 +3,7 @@
 #include "cpu_features.h"
 #include "fault_guard.h"
 #include "lanes8.h"
+#include "lanes16.h"
 #include "one_pole.h"
 
 namespace yawp {
@@ -31,6 +32,7 @@ F4 glide_one(F4 value, F4 target, F4 c, F4 limit) {
 
 void FormantBank::initialise() {
     wide_ = cpu_features::avx2();
+    wider_ = cpu_features::avx512();
     constexpr float c = FormantTargets::kIdleCutoff, q = FormantTargets::kIdleQ;
     set_targets(FormantTargets{{c, c, c, c}, {q, q, q, q}});
 }
@@ -112,19 +114,28 @@ void FormantBank::glide_moving(const FormantTargets* targets, uint32_t n) {
 
 namespace {
 
-// glide_one() on eight lanes.
-YAWP_AVX2 lanes8::F8 glide_one(lanes8::F8 value, lanes8::F8 target, lanes8::F8 c, lanes8::F8 limit) {
+// glide_one() on eight lanes, in two halves: the step, and which lanes
+// snap onto their targets.
+YAWP_AVX2 lanes8::F8 glide_step(lanes8::F8 value, lanes8::F8 target, lanes8::F8 c) {
     namespace w = lanes8;
-    value = w::add(target, w::mul(c, w::sub(value, target)));
+    return w::add(target, w::mul(c, w::sub(value, target)));
+}
+
+YAWP_AVX2 lanes8::F8 snapping(lanes8::F8 value, lanes8::F8 target, lanes8::F8 limit) {
+    namespace w = lanes8;
     const w::F8 e = w::sub(value, target);
-    return w::select(_mm256_cmp_ps(w::mul(e, e), limit, _CMP_LE_OS), target, value);
+    return _mm256_cmp_ps(w::mul(e, e), limit, _CMP_LE_OS);
 }
 
 }  // namespace
 
 // The same with the cutoff and prewarp glides side by side in one
 // eight-lane register: the same operations on the same values, lane by
-// lane, in half the instructions.
+// lane, in half the instructions. While targets move a glide rarely comes
+// close enough to snap, so the snap is taken by a branch: the select is
+// skipped only where it would have kept every value as it is, and the
+// comparison stays off the chain that links one sample's glide to the
+// next.
 YAWP_AVX2 void FormantBank::glide_moving_in_pairs(const FormantTargets* targets, uint32_t n) {
     namespace w = lanes8;
     const w::F8 c = w::pair(glide_, glide_);
@@ -133,9 +144,17 @@ YAWP_AVX2 void FormantBank::glide_moving_in_pairs(const FormantTargets* targets,
     F4 q = smoothed_.q;
     for (uint32_t i = 0; i < n; ++i) {
         const F4 ct = _mm_load_ps(targets[i].cutoff);
+        const F4 qt = _mm_load_ps(targets[i].q);
         const w::F8 t = w::pair(ct, prewarp_of(ct));
-        cutoff_prewarp = glide_one(cutoff_prewarp, t, c, w::mul(snap_sq, w::mul(t, t)));
-        q = glide_one(q, _mm_load_ps(targets[i].q), glide_, snap_sq_);
+        cutoff_prewarp = glide_step(cutoff_prewarp, t, c);
+        q = add(qt, mul(glide_, sub(q, qt)));
+        const w::F8 snap = snapping(cutoff_prewarp, t, w::mul(snap_sq, w::mul(t, t)));
+        const F4 eq = sub(q, qt);
+        const F4 snap_q = _mm_cmple_ps(mul(eq, eq), snap_sq_);
+        if (!_mm256_testz_ps(snap, snap) || _mm_movemask_ps(snap_q) != 0) {
+            cutoff_prewarp = w::select(snap, t, cutoff_prewarp);
+            q = select(snap_q, qt, q);
+        }
         staged_[i].smoothed = {w::low(cutoff_prewarp), w::high(cutoff_prewarp), q};
     }
     smoothed_ = {w::low(cutoff_prewarp), w::high(cutoff_prewarp), q};
@@ -173,12 +192,12 @@ void FormantBank::stage_coefficients(uint32_t n) {
 // lane doing what compute_coefficients() does in its lane. The coefficients
 // are a function of the smoothed values alone, so computing a sample that
 // did not move gives exactly the coefficients it would have kept.
-YAWP_AVX2 void FormantBank::stage_coefficients_in_pairs(uint32_t n) {
+YAWP_AVX2 void FormantBank::stage_coefficients_in_pairs(uint32_t from, uint32_t n) {
     namespace w = lanes8;
     using w::F8;
     const F8 pi_over_fs = w::pair(pi_over_fs_, pi_over_fs_);
     const F8 ceiling = w::pair(prewarp_ceiling_, prewarp_ceiling_);
-    for (uint32_t i = 0; i < n; i += 2) {
+    for (uint32_t i = from; i < n; i += 2) {
         Staged& a = staged_[i];
         Staged& b = staged_[i + 1 < n ? i + 1 : i];
         if (!a.moved && !b.moved) {
@@ -198,6 +217,42 @@ YAWP_AVX2 void FormantBank::stage_coefficients_in_pairs(uint32_t n) {
         g_ = b.step.g;
         k_plus_g_ = b.step.k_plus_g;
         d_ = b.step.d;
+    }
+}
+
+// The same on sixteen lanes, four samples at a time, for a chunk whose
+// every sample moved; what is left over after the last four goes in pairs.
+YAWP_AVX512 void FormantBank::stage_coefficients_in_quads(uint32_t n) {
+    namespace w = lanes16;
+    using w::F16;
+    const F16 pi_over_fs = w::quad(pi_over_fs_);
+    const F16 ceiling = w::quad(prewarp_ceiling_);
+    const uint32_t quads = n / 4 * 4;
+    for (uint32_t i = 0; i < quads; i += 4) {
+        Staged* st = staged_ + i;
+        const Smoothed& a = st[0].smoothed;
+        const Smoothed& b = st[1].smoothed;
+        const Smoothed& c = st[2].smoothed;
+        const Smoothed& d = st[3].smoothed;
+        const F16 cutoff = w::quad(a.cutoff, b.cutoff, c.cutoff, d.cutoff);
+        const F16 f = w::min(w::quad(a.prewarp, b.prewarp, c.prewarp, d.prewarp), ceiling);
+        const F16 ratio = w::mul(w::tan_prewarp(pi_over_fs, f), w::reciprocal(f));
+        const F16 g = w::mul(cutoff, ratio);
+        const F16 k_plus_g = w::add(w::reciprocal(w::quad(a.q, b.q, c.q, d.q)), g);
+        const F16 dd = w::reciprocal(w::add(w::splat(1.0f), w::mul(g, k_plus_g)));
+        st[0].step = {w::part<0>(cutoff), w::part<0>(ratio), w::part<0>(g), w::part<0>(k_plus_g), w::part<0>(dd)};
+        st[1].step = {w::part<1>(cutoff), w::part<1>(ratio), w::part<1>(g), w::part<1>(k_plus_g), w::part<1>(dd)};
+        st[2].step = {w::part<2>(cutoff), w::part<2>(ratio), w::part<2>(g), w::part<2>(k_plus_g), w::part<2>(dd)};
+        st[3].step = {w::part<3>(cutoff), w::part<3>(ratio), w::part<3>(g), w::part<3>(k_plus_g), w::part<3>(dd)};
+    }
+    if (quads == n) {
+        const StepCoefficients& last = staged_[n - 1].step;
+        ratio_ = last.ratio;
+        g_ = last.g;
+        k_plus_g_ = last.k_plus_g;
+        d_ = last.d;
+    } else {
+        stage_coefficients_in_pairs(quads, n);
     }
 }
 
@@ -229,8 +284,10 @@ void FormantBank::process(const float* x, const FormantTargets* targets, float* 
     }
     // The coefficients: independent from sample to sample.
     const Smoothed last = smoothed_;
-    if (wide_)
-        stage_coefficients_in_pairs(n);
+    if (wider_ && !constant)
+        stage_coefficients_in_quads(n);
+    else if (wide_)
+        stage_coefficients_in_pairs(0, n);
     else
         stage_coefficients(n);
     smoothed_ = last;

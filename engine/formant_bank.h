@@ -111,7 +111,8 @@ private:
     void glide_moving_in_pairs(const FormantTargets* targets, uint32_t n);
     void compute_coefficients();
     void stage_coefficients(uint32_t n);
-    void stage_coefficients_in_pairs(uint32_t n);
+    void stage_coefficients_in_pairs(uint32_t from, uint32_t n);
+    void stage_coefficients_in_quads(uint32_t n);
     StepCoefficients current() const { return {smoothed_.cutoff, ratio_, g_, k_plus_g_, d_}; }
     static lanes::F4 filter_step(Memories* m, const StepCoefficients& c, float x);
 
@@ -122,7 +123,8 @@ private:
         bool moved;
     };
     Staged staged_[kChunk];
-    bool wide_ = false;  // the AVX2 paths may run
+    bool wide_ = false;   // the AVX2 paths may run
+    bool wider_ = false;  // the AVX-512 paths may run
 
     // Smoothing: the rise coefficient and the snap threshold squared.
     lanes::F4 glide_ = {};
