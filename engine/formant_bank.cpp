@@ -131,33 +131,44 @@ YAWP_AVX2 lanes8::F8 snapping(lanes8::F8 value, lanes8::F8 target, lanes8::F8 li
 
 // The same with the cutoff and prewarp glides side by side in one
 // eight-lane register: the same operations on the same values, lane by
-// lane, in half the instructions. While targets move a glide rarely comes
-// close enough to snap, so the snap is taken by a branch: the select is
-// skipped only where it would have kept every value as it is, and the
-// comparison stays off the chain that links one sample's glide to the
-// next.
+// lane, in half the instructions.
+//
+// A value that snaps is its target, so the next step starts either from
+// the unsnapped value or from the previous target. Both are computed and
+// the snap picks one: the comparison that decides the snap then runs beside
+// the next step instead of before it, which nearly halves the chain of
+// dependent operations from one sample to the next. (Formants that hardly
+// move snap nearly every sample, so the snap cannot be left to a branch.)
 YAWP_AVX2 void FormantBank::glide_moving_in_pairs(const FormantTargets* targets, uint32_t n) {
     namespace w = lanes8;
-    const w::F8 c = w::pair(glide_, glide_);
-    const w::F8 snap_sq = w::pair(snap_sq_, snap_sq_);
-    w::F8 cutoff_prewarp = w::pair(smoothed_.cutoff, smoothed_.prewarp);
-    F4 q = smoothed_.q;
+    using w::F8;
+    const F8 c = w::pair(glide_, glide_);
+    const F8 snap_sq = w::pair(snap_sq_, snap_sq_);
+    // The previous sample: its value before the snap, whether it snapped,
+    // and its target. Before the first, the smoothed values, unsnapped.
+    F8 unsnapped = w::pair(smoothed_.cutoff, smoothed_.prewarp);
+    F8 snapped = _mm256_setzero_ps();
+    F8 target = unsnapped;
+    F4 unsnapped_q = smoothed_.q;
+    F4 snapped_q = _mm_setzero_ps();
+    F4 target_q = unsnapped_q;
     for (uint32_t i = 0; i < n; ++i) {
         const F4 ct = _mm_load_ps(targets[i].cutoff);
+        const F8 t = w::pair(ct, prewarp_of(ct));
         const F4 qt = _mm_load_ps(targets[i].q);
-        const w::F8 t = w::pair(ct, prewarp_of(ct));
-        cutoff_prewarp = glide_step(cutoff_prewarp, t, c);
-        q = add(qt, mul(glide_, sub(q, qt)));
-        const w::F8 snap = snapping(cutoff_prewarp, t, w::mul(snap_sq, w::mul(t, t)));
-        const F4 eq = sub(q, qt);
-        const F4 snap_q = _mm_cmple_ps(mul(eq, eq), snap_sq_);
-        if (!_mm256_testz_ps(snap, snap) || _mm_movemask_ps(snap_q) != 0) {
-            cutoff_prewarp = w::select(snap, t, cutoff_prewarp);
-            q = select(snap_q, qt, q);
-        }
-        staged_[i].smoothed = {w::low(cutoff_prewarp), w::high(cutoff_prewarp), q};
+
+        unsnapped = _mm256_blendv_ps(glide_step(unsnapped, t, c), glide_step(target, t, c), snapped);
+        unsnapped_q = _mm_blendv_ps(add(qt, mul(glide_, sub(unsnapped_q, qt))), add(qt, mul(glide_, sub(target_q, qt))), snapped_q);
+        snapped = snapping(unsnapped, t, w::mul(snap_sq, w::mul(t, t)));
+        const F4 eq = sub(unsnapped_q, qt);
+        snapped_q = _mm_cmple_ps(mul(eq, eq), snap_sq_);
+        target = t;
+        target_q = qt;
+
+        staged_[i].smoothed = {w::low(w::select(snapped, t, unsnapped)), w::high(w::select(snapped, t, unsnapped)),
+                               select(snapped_q, qt, unsnapped_q)};
     }
-    smoothed_ = {w::low(cutoff_prewarp), w::high(cutoff_prewarp), q};
+    smoothed_ = staged_[n - 1].smoothed;
 }
 
 void FormantBank::compute_coefficients() {
