@@ -50,6 +50,7 @@ void Engine::initialise() {
 
     formants_.initialise();
     vowel_.wide = cpu_features::avx2();
+    lfo_.wide = cpu_features::avx2();
 
     transport_ = {false, kDefaultTempo, 1.0f, 1.0f, kNoSongPosition, false};
 }
@@ -422,7 +423,7 @@ void Engine::modulate_held(const float* in, uint32_t n) {
 // term, LFO output (phase, random draw, waveform, term), position
 // clamp(p + envelope term + LFO term). Here the serial parts (detector, LFO
 // phase and random draws) run first for the whole chunk, then the LFO
-// waveform for four samples at a time (Lfo::terms, each lane the scalar
+// waveform for several samples at a time (Lfo::terms, each lane the scalar
 // output()), then the positions.
 void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
     if (lfo_.below_one_cycle() && lfo_.rate_still())

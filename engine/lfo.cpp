@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "lanes.h"
+#include "lanes8.h"
 #include "numeric.h"
 
 namespace yawp {
@@ -54,6 +55,10 @@ void Lfo::terms(const float* phase, const float* random, float* term, uint32_t n
         for (uint32_t i = 0; i < n; ++i) term[i] = 0.0f;
         return;
     }
+    if (wide) {
+        terms_in_eights(phase, random, term, n);
+        return;
+    }
     const F4 one = splat(1.0f), half = splat(0.5f);
     const F4 skew4 = splat(skew);
     const F4 rise_scale = splat(numeric::reciprocal(2.0f * skew));
@@ -85,6 +90,47 @@ void Lfo::terms(const float* phase, const float* random, float* term, uint32_t n
             v = add(sq, mul(sub(_mm_loadu_ps(random + at), sq), splat(blend)));
         }
         _mm_storeu_ps(term + at, mul(mul(add(v, bias4), gate4), depth4));
+    }
+}
+
+}  // namespace yawp
+
+namespace yawp {
+
+// [audio-thread] terms() eight samples at a time: the same operations in
+// each lane, on whole eights of the arrays.
+YAWP_AVX2 void Lfo::terms_in_eights(const float* phase, const float* random, float* term, uint32_t n) const {
+    namespace w = lanes8;
+    using w::F8;
+    const F8 one = w::splat(1.0f), half = w::splat(0.5f);
+    const F8 skew8 = w::splat(skew);
+    const F8 rise_scale = w::splat(numeric::reciprocal(2.0f * skew));
+    const F8 twice_skew = w::splat(2.0f * skew);
+    const F8 fall_scale = w::splat(numeric::reciprocal(2.0f - 2.0f * skew));
+    const F8 bias8 = w::splat(bias), gate8 = w::splat(gate), depth8 = w::splat(depth);
+    const float wf = waveform;
+
+    for (uint32_t at = 0; at < n; at += 8) {
+        const F8 phi = _mm256_loadu_ps(phase + at);
+        const F8 p = w::select(w::less(phi, skew8), w::mul(phi, rise_scale), w::mul(w::sub(w::add(phi, one), twice_skew), fall_scale));
+
+        F8 v;
+        if (wf < lfo_detail::kTriangle) {
+            const F8 tri = w::sub(one, w::mul(w::splat(4.0f), w::abs(w::sub(p, half))));
+            const F8 sine = w::sine2pi(w::mul(tri, w::splat(0.25f)));
+            v = w::add(sine, w::mul(w::sub(tri, sine), w::splat(wf - 1.0f)));
+        } else if (wf < lfo_detail::kSquareEdge) {
+            const F8 a = w::splat(4.0f * numeric::reciprocal(lfo_detail::kSquare - wf));
+            const F8 ap = w::sub(w::mul(a, p), one);
+            v = w::select(w::less(p, half), ap, w::sub(w::mul(a, half), ap));
+            v = w::select(w::less(v, w::splat(-1.0f)), w::splat(-1.0f), v);
+            v = w::select(w::greater(v, one), one, v);
+        } else {
+            const F8 sq = w::select(w::less(p, half), one, w::select(_mm256_cmp_ps(p, half, _CMP_EQ_OQ), _mm256_setzero_ps(), w::splat(-1.0f)));
+            const float blend = wf - lfo_detail::kSquare > 0 ? wf - lfo_detail::kSquare : 0.0f;
+            v = w::add(sq, w::mul(w::sub(_mm256_loadu_ps(random + at), sq), w::splat(blend)));
+        }
+        _mm256_storeu_ps(term + at, w::mul(w::mul(w::add(v, bias8), gate8), depth8));
     }
 }
 

@@ -68,10 +68,11 @@ struct Lfo {
     // output() in two steps, for a chunk of samples: the output phase and
     // the random draw of each sample (serial: the draws are state), then
     // the terms of n such samples side by side. The three arrays are read
-    // and written in whole fours: each holds n rounded up to a multiple of
-    // four (the lanes past n carry values nobody reads).
+    // and written in whole eights: each holds n rounded up to a multiple of
+    // eight (the lanes past n carry values nobody reads).
     float phase();
     void terms(const float* phase, const float* random, float* term, uint32_t n) const;
+    bool wide = false;  // terms() may take its AVX2 path
 
     // advance() and phase() for increments below one cycle per sample,
     // which every rate a host can set gives (it takes some 50 kHz). The
@@ -97,6 +98,7 @@ struct Lfo {
     void advance_held();
 
 private:
+    void terms_in_eights(const float* phase, const float* random, float* term, uint32_t n) const;
     float increment_ = 0;  // this sample's increment after the denormal flush
     float waveform_value(float p) const;
     float skewed_phase(float phi) const;
