@@ -171,9 +171,13 @@ YAWP_AVX2 void FormantBank::glide_moving_in_pairs(const FormantTargets* targets,
     smoothed_ = staged_[n - 1].smoothed;
 }
 
+// The prewarp frequency is never negative (the targets are powers of two
+// times a positive speaker scale, and a glide stays between its value and
+// its target) and the ceiling keeps it below fs/2, so the tangent needs no
+// floors (see numeric::tan_prewarp_below_nyquist).
 void FormantBank::compute_coefficients() {
     const F4 f = min(smoothed_.prewarp, prewarp_ceiling_);
-    ratio_ = mul(tan_prewarp(pi_over_fs_, f), reciprocal(f));
+    ratio_ = mul(tan_prewarp_below_nyquist(pi_over_fs_, f), reciprocal(f));
     g_ = mul(smoothed_.cutoff, ratio_);
     k_plus_g_ = add(reciprocal(smoothed_.q), g_);
     d_ = reciprocal(add(splat(1.0f), mul(g_, k_plus_g_)));
@@ -218,7 +222,7 @@ YAWP_AVX2 void FormantBank::stage_coefficients_in_pairs(uint32_t from, uint32_t 
         }
         const F8 cutoff = w::pair(a.smoothed.cutoff, b.smoothed.cutoff);
         const F8 f = w::min(w::pair(a.smoothed.prewarp, b.smoothed.prewarp), ceiling);
-        const F8 ratio = w::mul(w::tan_prewarp(pi_over_fs, f), w::reciprocal(f));
+        const F8 ratio = w::mul(w::tan_prewarp_below_nyquist(pi_over_fs, f), w::reciprocal(f));
         const F8 g = w::mul(cutoff, ratio);
         const F8 k_plus_g = w::add(w::reciprocal(w::pair(a.smoothed.q, b.smoothed.q)), g);
         const F8 d = w::reciprocal(w::add(w::splat(1.0f), w::mul(g, k_plus_g)));
@@ -247,7 +251,7 @@ YAWP_AVX512 void FormantBank::stage_coefficients_in_quads(uint32_t n) {
         const Smoothed& d = st[3].smoothed;
         const F16 cutoff = w::quad(a.cutoff, b.cutoff, c.cutoff, d.cutoff);
         const F16 f = w::min(w::quad(a.prewarp, b.prewarp, c.prewarp, d.prewarp), ceiling);
-        const F16 ratio = w::mul(w::tan_prewarp(pi_over_fs, f), w::reciprocal(f));
+        const F16 ratio = w::mul(w::tan_prewarp_below_nyquist(pi_over_fs, f), w::reciprocal(f));
         const F16 g = w::mul(cutoff, ratio);
         const F16 k_plus_g = w::add(w::reciprocal(w::quad(a.q, b.q, c.q, d.q)), g);
         const F16 dd = w::reciprocal(w::add(w::splat(1.0f), w::mul(g, k_plus_g)));

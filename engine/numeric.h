@@ -57,6 +57,23 @@ inline float tan_prewarp(float pi_over_fs, float f) {
     return sine2pi(u) * reciprocal(sine2pi(u + 0.25f));
 }
 
+// sine2pi(x) for x in [0, 1): there floor(x) is 0, so frac(x) = x - 0 is
+// x itself, bit for bit, and the floor need not be taken.
+inline float sine2pi_of_fraction(float x) {
+    float t = 2.0f * x - 1.0f;
+    float a = kHalfPi - kHalfPi * std::fabs(2.0f * std::fabs(t) - 1.0f);
+    float aa = a * a;
+    float s = a - kSineC2 * aa - kSineC3 * (aa * a);
+    return t < 0 ? s : -s;
+}
+
+// tan_prewarp(pi_over_fs, f) for 0 <= f < fs / 2, where u lies in [0, 1/4)
+// and u + 1/4 in [1/4, 1/2): the same number without the floors.
+inline float tan_prewarp_below_nyquist(float pi_over_fs, float f) {
+    float u = pi_over_fs * f * kInvTwoPi;
+    return sine2pi_of_fraction(u) * reciprocal(sine2pi_of_fraction(u + 0.25f));
+}
+
 // 2^x with a cubic for the fraction; relative error < 7e-4.
 inline constexpr float kPow2MinExponent = -126.0f;
 inline constexpr float kPow2MaxExponent = 128.0f;  // 2^128 is already infinite

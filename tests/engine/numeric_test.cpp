@@ -4,6 +4,15 @@
 
 #include <cmath>
 
+#include <bit>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "engine/cpu_features.h"
+#include "engine/lanes.h"
+#include "engine/lanes16.h"
+#include "engine/lanes8.h"
 #include "engine/numeric.h"
 
 namespace n = yawp::numeric;
@@ -48,4 +57,54 @@ TEST(Numeric, PowerOfTwo) {
     EXPECT_FLOAT_EQ(n::pow2(3.0f), 8.0f);
     for (float x = -20; x < 20; x += 0.013f)
         EXPECT_LT(std::fabs(n::pow2(x) / std::exp2(x) - 1), 7e-4) << x;
+}
+
+namespace {
+
+using yawp::lanes::F4;
+namespace lanes = yawp::lanes;
+
+// One lane of each wide path.
+YAWP_AVX2 float tangent_in_eights(float pi_fs, float f) {
+    namespace w = yawp::lanes8;
+    alignas(32) float r[8];
+    _mm256_store_ps(r, w::tan_prewarp_below_nyquist(w::splat(pi_fs), w::splat(f)));
+    return r[5];
+}
+
+YAWP_AVX512 float tangent_in_sixteens(float pi_fs, float f) {
+    namespace w = yawp::lanes16;
+    alignas(64) float r[16];
+    _mm512_store_ps(r, w::tan_prewarp_below_nyquist(w::splat(pi_fs), w::splat(f)));
+    return r[11];
+}
+
+}  // namespace
+
+TEST(Numeric, TangentBelowNyquistSkipsOnlyFloorsOfZero) {
+    // Every prewarp frequency the filters can be given, from 0 to the
+    // ceiling at 0.499 fs, at the common rates and a few odd ones: the
+    // version without floors gives the general one's bits, in every path.
+    std::mt19937 rng(7);
+    for (float fs : {22050.0f, 44100.0f, 48000.0f, 88200.0f, 96000.0f, 192000.0f, 384000.0f}) {
+        const float pi_fs = n::kPi / fs;
+        const float ceiling = 0.499f * fs;
+        std::uniform_real_distribution<float> any(0.0f, ceiling);
+        std::vector<float> f = {0.0f, std::numeric_limits<float>::denorm_min(), 1e-30f, 1.0f, ceiling,
+                                std::nextafter(ceiling, 0.0f), fs / 4, fs / 8};
+        for (int i = 0; i < 200000; ++i) f.push_back(any(rng));
+        for (float v : f) {
+            const float general = n::tan_prewarp(pi_fs, v);
+            ASSERT_EQ(std::bit_cast<uint32_t>(n::tan_prewarp_below_nyquist(pi_fs, v)), std::bit_cast<uint32_t>(general)) << fs << " " << v;
+            alignas(16) float lanes4[4];
+            _mm_store_ps(lanes4, lanes::tan_prewarp_below_nyquist(lanes::splat(pi_fs), lanes::splat(v)));
+            ASSERT_EQ(std::bit_cast<uint32_t>(lanes4[0]), std::bit_cast<uint32_t>(general)) << fs << " " << v;
+            if (yawp::cpu_features::avx2()) {
+                ASSERT_EQ(std::bit_cast<uint32_t>(tangent_in_eights(pi_fs, v)), std::bit_cast<uint32_t>(general)) << fs << " " << v;
+            }
+            if (yawp::cpu_features::avx512()) {
+                ASSERT_EQ(std::bit_cast<uint32_t>(tangent_in_sixteens(pi_fs, v)), std::bit_cast<uint32_t>(general)) << fs << " " << v;
+            }
+        }
+    }
 }
