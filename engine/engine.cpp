@@ -50,6 +50,7 @@ void Engine::initialise() {
 
     formants_.initialise();
     vowel_.wide = cpu_features::avx2();
+    vowel_.wider = cpu_features::avx512();
     lfo_.wide = cpu_features::avx2();
 
     transport_ = {false, kDefaultTempo, 1.0f, 1.0f, kNoSongPosition, false};

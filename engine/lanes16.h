@@ -99,6 +99,30 @@ YAWP_AVX512 inline F16 tan_prewarp_below_nyquist(F16 pi_over_fs, F16 f) {
     return mul(sine2pi_of_fraction(u), reciprocal(sine2pi_of_fraction(add(u, splat(0.25f)))));
 }
 
+YAWP_AVX512 inline Mask greater(F16 a, F16 b) { return _mm512_cmp_ps_mask(a, b, _CMP_GT_OQ); }
+YAWP_AVX512 inline Mask greater_equal(F16 a, F16 b) { return _mm512_cmp_ps_mask(a, b, _CMP_GE_OQ); }
+
+// numeric::pow2 on each lane. Where lanes8.h adds an all-ones compare
+// result (-1) and clamps with selects, this subtracts 1 under a mask and
+// clamps with integer max and min: the same integers.
+YAWP_AVX512 inline F16 pow2(F16 x) {
+    const Mask too_small = less(x, splat(numeric::kPow2MinExponent));
+    x = select(greater(x, splat(numeric::kPow2MaxExponent)), splat(numeric::kPow2MaxExponent), x);
+    __m512i i = _mm512_cvttps_epi32(x);
+    i = _mm512_mask_sub_epi32(i, less(x, _mm512_setzero_ps()), i, _mm512_set1_epi32(1));
+    const F16 f = sub(x, _mm512_cvtepi32_ps(i));
+    __m512i biased = _mm512_add_epi32(i, _mm512_set1_epi32(127));
+    biased = _mm512_min_epi32(_mm512_max_epi32(biased, _mm512_setzero_si512()), _mm512_set1_epi32(255));
+    const F16 r = _mm512_castsi512_ps(_mm512_slli_epi32(biased, 23));
+    const F16 poly = add(splat(numeric::kPow2C1), mul(f, add(splat(numeric::kPow2C2), mul(f, splat(numeric::kPow2C3)))));
+    const F16 result = add(r, mul(mul(r, f), poly));
+    return _mm512_maskz_mov_ps(static_cast<Mask>(~too_small), result);
+}
+
+// The eight-lane halves.
+YAWP_AVX512 inline __m256 low_half(F16 v) { return _mm512_castps512_ps256(v); }
+YAWP_AVX512 inline __m256 high_half(F16 v) { return _mm512_extractf32x8_ps(v, 1); }
+
 }  // namespace yawp::lanes16
 
 #pragma GCC diagnostic pop

@@ -1,6 +1,7 @@
 #include "vowel.h"
 
 #include "lanes.h"
+#include "lanes16.h"
 #include "lanes8.h"
 #include "numeric.h"
 
@@ -200,8 +201,73 @@ YAWP_AVX2 void VowelModel::targets_at_in_eights(const float* m, FormantTargets* 
     }
 }
 
+namespace {
+
+// lerp() on sixteen positions.
+YAWP_AVX512 lanes16::F16 lerp16(float a, float b, lanes16::F16 t) {
+    return lanes16::add(lanes16::splat(a), lanes16::mul(lanes16::splat(b - a), t));
+}
+
+}  // namespace
+
+// targets_at_in_eights() on sixteen positions at a time, for whole
+// sixteens; the rest goes in eights.
+YAWP_AVX512 void VowelModel::targets_at_in_sixteens(const float* m, FormantTargets* out, uint32_t n) const {
+    namespace w = lanes16;
+    using w::F16;
+    const VowelShape& heel = shapes[kHeel];
+    const VowelShape& mid = shapes[kMid];
+    const VowelShape& toe = shapes[kToe];
+    uint32_t at = 0;
+    for (; at + 16 <= n; at += 16) {
+        const F16 t = _mm512_loadu_ps(m + at);
+        const F16 u = w::mul(w::splat(2.0f), t);
+        const w::Mask upper = w::greater_equal(u, w::splat(1.0f));
+        const F16 u_upper = w::sub(u, w::splat(1.0f));
+
+        F16 c[kShapeComponents];
+        for (uint32_t k = 0; k < kShapeComponents; ++k) {
+            const float h = heel.component[k], d = mid.component[k], e = toe.component[k];
+            c[k] = mid_on ? w::select(upper, lerp16(d, e, u_upper), lerp16(h, d, u)) : lerp16(h, e, t);
+        }
+
+        const F16 one = w::splat(1.0f);
+        const F16 male = w::sub(one, c[kSex]);
+        const F16 young = w::sub(one, c[kAge]);
+        const F16 sex_term = w::mul(w::splat(kSexScale), male);
+        const F16 child = w::sub(w::add(w::splat(kChildScale), w::mul(w::splat(kChildSexScale), male)), sex_term);
+        const F16 scale = w::add(w::add(one, sex_term), w::mul(young, child));
+
+        const F16 drive[3] = {c[kJaw], c[kTongue], c[kColor]};
+        lanes8::F8 fr[2][4], q[2][4];
+        for (int i = 0; i < 3; ++i) {
+            const FormantLaw& law = kFormantLaws[i];
+            const F16 f = w::mul(w::pow2(w::add(w::mul(drive[i], w::splat(law.log2_span)), w::splat(law.log2_low))), scale);
+            const F16 qi = w::mul(f, w::splat(law.inverse_bandwidth));
+            fr[0][i] = w::low_half(f);
+            fr[1][i] = w::high_half(f);
+            q[0][i] = w::low_half(qi);
+            q[1][i] = w::high_half(qi);
+        }
+        for (int half = 0; half < 2; ++half) {
+            fr[half][3] = lanes8::splat(FormantTargets::kIdleCutoff);
+            q[half][3] = lanes8::splat(FormantTargets::kIdleQ);
+            __m128 fr_of[8], q_of[8];
+            columns_of(fr[half], fr_of);
+            columns_of(q[half], q_of);
+            for (uint32_t j = 0; j < 8; ++j) {
+                _mm_store_ps(out[at + 8 * half + j].cutoff, fr_of[j]);
+                _mm_store_ps(out[at + 8 * half + j].q, q_of[j]);
+            }
+        }
+    }
+    if (at < n) targets_at_in_eights(m + at, out + at, n - at);
+}
+
 void VowelModel::targets_at(const float* m, FormantTargets* out, uint32_t n) const {
-    if (wide)
+    if (wider)
+        targets_at_in_sixteens(m, out, n);
+    else if (wide)
         targets_at_in_eights(m, out, n);
     else
         targets_at_in_fours(m, out, n);

@@ -37,7 +37,8 @@ struct VowelModel {
 
     VowelShape shapes[kShapes] = {};
     bool mid_on = false;
-    bool wide = false;  // the AVX2 path may run
+    bool wide = false;   // the AVX2 path may run
+    bool wider = false;  // the AVX-512 path may run
 
     // The shape at position m (0 heel .. 1 toe); through the mid shape at
     // m = 0.5 when it is switched on.
@@ -46,11 +47,12 @@ struct VowelModel {
     static Formants formants_of(const VowelShape& shape);
 
     // [audio-thread] FormantTargets::of(formants_of(shape_at(m[i]))) for n
-    // positions, four (or, with AVX2, eight) at a time: the same numbers,
-    // computed side by side.
+    // positions, four (or, with AVX2, eight, with AVX-512 sixteen) at a
+    // time: the same numbers, computed side by side.
     void targets_at(const float* m, FormantTargets* out, uint32_t n) const;
     void targets_at_in_fours(const float* m, FormantTargets* out, uint32_t n) const;
     void targets_at_in_eights(const float* m, FormantTargets* out, uint32_t n) const;
+    void targets_at_in_sixteens(const float* m, FormantTargets* out, uint32_t n) const;
 };
 
 // Weights of the three band-pass outputs in the wet sum: 0, -7 and -12 dB.

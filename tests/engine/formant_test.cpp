@@ -192,21 +192,23 @@ TEST(Vowel, FourAtATimeEqualsOneAtATime) {
     std::vector<float> m;
     for (int i = 0; i <= 1001; ++i) m.push_back(i / 1001.0f);
     m.push_back(0.5f);
-    for (bool wide : {false, true}) {
-        if (wide && !cpu_features::avx2()) continue;
+    for (int width : {4, 8, 16}) {
+        if ((width == 8 && !cpu_features::avx2()) || (width == 16 && !cpu_features::avx512())) continue;
         for (bool mid : {false, true}) {
             v.mid_on = mid;
-            // Counts that leave a last group of 1 to 7 positions, which
+            // Counts that leave a last group of 1 to 15 positions, which
             // must not be written past.
-            for (uint32_t n : {1u, 3u, 5u, 8u, 9u, 15u, static_cast<uint32_t>(m.size())}) {
+            for (uint32_t n : {1u, 3u, 5u, 8u, 9u, 15u, 16u, 17u, 31u, 64u, static_cast<uint32_t>(m.size())}) {
                 std::vector<FormantTargets> out(n + 1, FormantTargets{{-1, -1, -1, -1}, {-1, -1, -1, -1}});
-                wide ? v.targets_at_in_eights(m.data(), out.data(), n) : v.targets_at_in_fours(m.data(), out.data(), n);
+                if (width == 4) v.targets_at_in_fours(m.data(), out.data(), n);
+                if (width == 8) v.targets_at_in_eights(m.data(), out.data(), n);
+                if (width == 16) v.targets_at_in_sixteens(m.data(), out.data(), n);
                 ASSERT_EQ(out[n].cutoff[0], -1) << n;
                 for (size_t i = 0; i < n; ++i) {
                     const FormantTargets one = FormantTargets::of(VowelModel::formants_of(v.shape_at(m[i])));
                     for (int k = 0; k < 4; ++k) {
-                        ASSERT_EQ(out[i].cutoff[k], one.cutoff[k]) << m[i] << " wide " << wide;
-                        ASSERT_EQ(out[i].q[k], one.q[k]) << m[i] << " wide " << wide;
+                        ASSERT_EQ(out[i].cutoff[k], one.cutoff[k]) << m[i] << " width " << width;
+                        ASSERT_EQ(out[i].q[k], one.q[k]) << m[i] << " width " << width;
                     }
                 }
             }
