@@ -21,7 +21,7 @@ struct EnvelopeFollower {
     void set_release(float ms) { detector.set_fall_cutoff(cutoff_of_ms(ms)); }
 
     // [audio-thread] The detector runs whether or not the gate is open.
-    void detect(float x) { detector.step_asymmetric(std::fabs(x)); }
+    void detect(float x) { detector.step_asymmetric_late(std::fabs(x)); }
     float term() const { return detector.state * gate * depth; }
 
     static float cutoff_of_ms(float ms) { return cutoff_of_time_constant(ms * 0.001f); }

@@ -85,6 +85,18 @@ struct OnePole {
         state = x + c * (state - x);
         return state;
     }
+
+    // step_asymmetric() with both steps taken and the comparison choosing
+    // between them afterwards: the same number (each is the step with that
+    // coefficient), but the comparison no longer stands between one
+    // sample's state and the next one's multiply.
+    float step_asymmetric_late(float x) {
+        const float d = state - x;
+        const float falling = x + fall * d;
+        const float rising = x + rise * d;
+        state = x < state ? falling : rising;
+        return state;
+    }
 };
 
 }  // namespace yawp
