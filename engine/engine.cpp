@@ -214,6 +214,11 @@ void Engine::process(const float* in, float* out, uint32_t n, const Transport& t
     bypass_.refresh();
     lfo_.update_increment(T_);
 
+    if (n == 0) return;
+    if (modulation_pipelines()) {
+        lfo_.sync ? process_modulated<true>(in, out, n) : process_modulated<false>(in, out, n);
+        return;
+    }
     for (uint32_t done = 0; done < n;) {
         const uint32_t count = std::min(n - done, FormantBank::kChunk);
         process_chunk(in + done, out + done, count);
@@ -285,19 +290,27 @@ static float clamp_position(float m) {
 // The output of a sample is written only after its input is read for the
 // last time, so in-place buffers work.
 void Engine::process_chunk(const float* in, float* out, uint32_t n) {
-    // Samples that are not sound enter as silence.
-    if (!fault_guard::all_sound(in, n)) {
-        fault_guard::silence_faults(in, admitted_, n);
-        in = admitted_;
-    }
+    in = admit(in, n, admitted_[0]);
 
     if (modulation_idle() && formants_.settled_on(formants_at(clamp_position(position_))))
         process_steady_chunk(in, out, n);
     else
         process_moving_chunk(in, out, n);
 
-    // With the input admitted above nothing should overflow; if something
-    // did anyway, it is cleared before the next chunk.
+    clear_faults(out, n);
+}
+
+// [audio-thread] Samples that are not sound enter as silence: the chunk as
+// it is, or a copy in `buffer` with 0 in their place.
+const float* Engine::admit(const float* in, uint32_t n, float* buffer) {
+    if (fault_guard::all_sound(in, n)) return in;
+    fault_guard::silence_faults(in, buffer, n);
+    return buffer;
+}
+
+// [audio-thread] With the input admitted nothing should overflow; if
+// something did anyway, it is cleared before the next chunk.
+void Engine::clear_faults(float* out, uint32_t n) {
     if (!fault_guard::clean(finite_probe())) recover(out, n);
 }
 
@@ -405,15 +418,20 @@ void Engine::modulate_held(const float* in, uint32_t n) {
     EnvelopeFollower envelope = envelope_;
     Lfo lfo = lfo_;
     lfo.hold_increment();
-    for (uint32_t i = 0; i < n; ++i) {
-        envelope.detect(in[i]);
-        lfo.advance_held();
-        chunk_env_[i] = envelope.term();
-        chunk_phase_[i] = lfo.phase_below_one_cycle<kSync>();
-        chunk_random_[i] = lfo.random_value;
-    }
+    for (uint32_t i = 0; i < n; ++i) modulate_sample<kSync>(&envelope, &lfo, in[i], i);
     envelope_ = envelope;
     lfo_ = lfo;
+}
+
+// [audio-thread] One sample of modulate_held(), into slot i of the chunk's
+// modulation values.
+template <bool kSync>
+void Engine::modulate_sample(EnvelopeFollower* envelope, Lfo* lfo, float x, uint32_t i) {
+    envelope->detect(x);
+    lfo->advance_held();
+    chunk_env_[i] = envelope->term();
+    chunk_phase_[i] = lfo->phase_below_one_cycle<kSync>();
+    chunk_random_[i] = lfo->random_value;
 }
 
 // [audio-thread] Each stage runs over the whole chunk before the next one:
@@ -433,6 +451,21 @@ void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
         modulate<true>(in, n);
     else
         modulate<false>(in, n);
+    shape_moving_chunk(n);
+
+    FormantBank::Prepared filters = formants_.prepared();
+    for (uint32_t i = 0; i < n; ++i) chunk_wet_[i] = filters.step(i, in[i]);
+    formants_.keep(filters);
+    Crossfades fades(mix_, bypass_);
+    fades.apply(in, chunk_wet_, out, n);
+    mix_.state = fades.mix.state;
+    bypass_.state = fades.bypass.state;
+}
+
+// [audio-thread] What follows the serial modulation of a moving chunk, up
+// to the filters themselves: the LFO terms, the pedal positions and the
+// meters, then the vowels, and the filters' glides and coefficients.
+void Engine::shape_moving_chunk(uint32_t n) {
     lfo_.terms(chunk_phase_, chunk_random_, chunk_lfo_, n);
     for (uint32_t i = 0; i < n; ++i) chunk_position_[i] = clamp_position(position_ + chunk_env_[i] + chunk_lfo_[i]);
     const uint32_t last = n - 1;
@@ -442,19 +475,75 @@ void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
     bool constant = true;
     for (uint32_t i = 0; i < n; ++i) constant = constant && chunk_position_[i] == chunk_position_[0];
     if (constant) {
-        formants_.process(in, &formants_at(chunk_position_[0]), chunk_wet_, n, true);
+        formants_.prepare(&formants_at(chunk_position_[0]), n, true);
     } else {
         vowel_.targets_at(chunk_position_, chunk_formants_, n);
         formants_cache_ = chunk_formants_[n - 1];
         cached_position_ = chunk_position_[n - 1];
         shapes_changed_ = false;
-        formants_.process(in, chunk_formants_, chunk_wet_, n, false);
+        formants_.prepare(chunk_formants_, n, false);
     }
+}
 
+// Whether a block may take process_modulated(): the pedal moves (some
+// gate is open), and the LFO rate stands still below a cycle per sample,
+// the case modulate_held() covers.
+bool Engine::modulation_pipelines() const {
+    return !modulation_idle() && lfo_.below_one_cycle() && lfo_.rate_still();
+}
+
+// [audio-thread] A block whose modulation moves the pedal. Chunk by chunk
+// it does what process_moving_chunk() does, in the same order for each
+// chunk, but the serial modulation of the next chunk (detector, LFO phase,
+// random draws: modulate_held()) runs inside this chunk's filter loop.
+// That is the same work on the same values: a chunk's modulation depends
+// only on its own admitted input and on the detector and LFO, which nothing
+// else in the loop touches; and this chunk's modulation values have been
+// used up by then. What it buys: the modulation's chains of dependent
+// operations overlap the filters' instead of running after them, and the
+// modulation costs next to nothing.
+template <bool kSync>
+void Engine::process_modulated(const float* in, float* out, uint32_t n) {
+    uint32_t count = std::min(n, FormantBank::kChunk);
+    int buffer = 0;
+    const float* x = admit(in, count, admitted_[buffer]);
+    modulate_held<kSync>(x, count);
+    for (uint32_t done = 0; done < n;) {
+        const uint32_t next_done = done + count;
+        const uint32_t next_count = std::min(n - next_done, FormantBank::kChunk);
+        const float* next_x = next_count ? admit(in + next_done, next_count, admitted_[1 - buffer]) : nullptr;
+
+        shape_moving_chunk(count);
+        filter_and_modulate<kSync>(x, out + done, count, next_x, next_count);
+        clear_faults(out + done, count);
+
+        done = next_done;
+        count = next_count;
+        x = next_x;
+        buffer = 1 - buffer;
+    }
+}
+
+// [audio-thread] The filters and crossfades of a prepared chunk, with
+// modulate_held() of the next chunk's first `next_n` samples (next_n <= n)
+// side by side.
+template <bool kSync>
+void Engine::filter_and_modulate(const float* in, float* out, uint32_t n, const float* next_in, uint32_t next_n) {
+    FormantBank::Prepared filters = formants_.prepared();
     Crossfades fades(mix_, bypass_);
-    fades.apply(in, chunk_wet_, out, n);
+    EnvelopeFollower envelope = envelope_;
+    Lfo lfo = lfo_;
+    lfo.hold_increment();
+    for (uint32_t i = 0; i < n; ++i) {
+        const float x = in[i];
+        out[i] = fades.apply(x, filters.step(i, x));
+        if (i < next_n) modulate_sample<kSync>(&envelope, &lfo, next_in[i], i);
+    }
+    formants_.keep(filters);
     mix_.state = fades.mix.state;
     bypass_.state = fades.bypass.state;
+    envelope_ = envelope;
+    lfo_ = lfo;
 }
 
 // [audio-thread] NaN in some lane when any state is not finite.

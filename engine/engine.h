@@ -69,6 +69,14 @@ private:
     void recompute_lfo_frequency();
     void resync_lfo();
     void process_chunk(const float* in, float* out, uint32_t n);
+    const float* admit(const float* in, uint32_t n, float* buffer);
+    void clear_faults(float* out, uint32_t n);
+    bool modulation_pipelines() const;
+    template <bool kSync>
+    void process_modulated(const float* in, float* out, uint32_t n);
+    template <bool kSync>
+    void filter_and_modulate(const float* in, float* out, uint32_t n, const float* next_in, uint32_t next_n);
+    void shape_moving_chunk(uint32_t n);
     bool modulation_idle() const;
     const FormantTargets& formants_at(float m);
     void process_steady_chunk(const float* in, float* out, uint32_t n);
@@ -77,6 +85,8 @@ private:
     void modulate(const float* in, uint32_t n);
     template <bool kSync>
     void modulate_held(const float* in, uint32_t n);
+    template <bool kSync>
+    void modulate_sample(EnvelopeFollower* envelope, Lfo* lfo, float x, uint32_t i);
     template <bool kBelowOneCycle>
     void run_steady(const float* in, float* out, uint32_t n);
     template <bool kSync>
@@ -99,7 +109,7 @@ private:
 
     // Per-sample values of the chunk being processed. `admitted_` holds
     // the chunk's input when some sample of it had to be silenced.
-    float admitted_[FormantBank::kChunk];
+    float admitted_[2][FormantBank::kChunk];
     float chunk_env_[FormantBank::kChunk] = {};
     float chunk_phase_[FormantBank::kChunk] = {};
     float chunk_random_[FormantBank::kChunk] = {};

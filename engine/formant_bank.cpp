@@ -291,14 +291,20 @@ YAWP_AVX512 void FormantBank::stage_coefficients_in_quads(uint32_t n) {
 
 void FormantBank::process(const float* x, const FormantTargets* targets, float* wet, uint32_t n, bool constant) {
     if (n == 0) return;
+    prepare(targets, n, constant);
+    Prepared filters = prepared();
+    for (uint32_t i = 0; i < n; ++i) wet[i] = filters.step(i, x[i]);
+    keep(filters);
+}
+
+void FormantBank::prepare(const FormantTargets* targets, uint32_t n, bool constant) {
     set_targets(targets[0]);
-    Memories m = memories_;
     if (constant && settled(smoothed_)) {
-        const StepCoefficients c = current();
-        for (uint32_t i = 0; i < n; ++i) wet[i] = weighted_sum(filter_step(&m, c, x[i]));
-        memories_ = m;
+        staged_[0].step = current();
+        all_steps_alike_ = true;
         return;
     }
+    all_steps_alike_ = false;
 
     // The glides: serial, but short. Under moving targets every sample
     // counts as moved, which only costs coefficients that come out the
@@ -324,12 +330,6 @@ void FormantBank::process(const float* x, const FormantTargets* targets, float* 
     else
         stage_coefficients(n);
     smoothed_ = last;
-    // The filters themselves.
-    for (uint32_t i = 0; i < n; ++i) {
-        const StepCoefficients& c = staged_[i].step;
-        wet[i] = weighted_sum(filter_step(&m, c, x[i]));
-    }
-    memories_ = m;
 }
 
 }  // namespace yawp

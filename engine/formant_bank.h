@@ -44,6 +44,15 @@ public:
     // gliding or recomputing.
     void process(const float* x, const FormantTargets* targets, float* wet, uint32_t n, bool constant);
 
+    // [audio-thread] process() in two halves, for a caller that runs the
+    // filters in its own sample loop: prepare() glides and computes the
+    // coefficients of n samples (n >= 1), and the Prepared value steps the
+    // filters through them, to be taken back with keep().
+    void prepare(const FormantTargets* targets, uint32_t n, bool constant);
+    class Prepared;
+    Prepared prepared() const;
+    void keep(const Prepared& p);
+
     // Whether the filters sit exactly on the targets of `f` (which become
     // their targets) and their last step already ran on them: nothing then
     // glides, and every coefficient, including the cutoff the memories
@@ -123,6 +132,7 @@ private:
         bool moved;
     };
     Staged staged_[kChunk];
+    bool all_steps_alike_ = false;  // staged_[0].step holds every sample's
     bool wide_ = false;   // the AVX2 paths may run
     bool wider_ = false;  // the AVX-512 paths may run
 
@@ -178,6 +188,25 @@ private:
     StepCoefficients coefficients_;
     lanes::F4 kk_;
 };
+
+// The filters over a prepared chunk: sample i steps with its staged
+// coefficients (all of them with the first's when they are alike).
+class FormantBank::Prepared {
+public:
+    // [audio-thread] One step of the three filters and the wet sum.
+    float step(uint32_t i, float x) { return weighted_sum(filter_step(&memories_, staged_[i & index_mask_].step, x)); }
+
+private:
+    friend class FormantBank;
+    Prepared(const Memories& m, const Staged* staged, bool alike)
+        : memories_(m), staged_(staged), index_mask_(alike ? 0u : ~0u) {}
+    Memories memories_;
+    const Staged* staged_;
+    uint32_t index_mask_;
+};
+
+inline FormantBank::Prepared FormantBank::prepared() const { return {memories_, staged_, all_steps_alike_}; }
+inline void FormantBank::keep(const Prepared& p) { memories_ = p.memories_; }
 
 inline FormantBank::Steady FormantBank::steady() const { return {memories_, current()}; }
 inline void FormantBank::keep(const Steady& s) { memories_ = s.memories_; }

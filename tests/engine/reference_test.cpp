@@ -180,3 +180,38 @@ TEST(Reference, InPlaceAndOneSampleBlocksMatchToo) {
     e.fast.process(x.data(), x.data(), static_cast<uint32_t>(x.size()), t);
     for (size_t i = 0; i < x.size(); ++i) ASSERT_TRUE(same_bits(x[i], y[i])) << i;
 }
+
+TEST(Reference, FaultsInLaterChunksOfALongInPlaceBlockMatchToo) {
+    // A long block is modulated a chunk ahead of its filters, each chunk
+    // from its own admitted copy when it holds samples that are not sound:
+    // faults at the first and last sample of a chunk, inside one, in
+    // neighbouring chunks, and a chunk that is nothing but faults, in place
+    // and not, with and without the envelope.
+    const std::vector<uint32_t> at = {64 * 3, 64 * 3 + 63, 64 * 4 + 10, 64 * 5 + 17, 64 * 9 + 1, 64 * 13 + 30};
+    for (bool envelope : {false, true})
+        for (bool in_place : {false, true}) {
+            Pair e;
+            e.fast.initialise();
+            e.plain.initialise();
+            for (uint32_t i = 0; i < cat::kInputCount; ++i) e.set(i, static_cast<float>(cat::entry(i)->def));
+            e.set(cat::kLfoOn, 1);
+            e.set(cat::kLfoFreeRate, 9);
+            e.set(cat::kEnvOn, envelope ? 1.0f : 0.0f);
+            e.set(cat::kEnvAmount, 60);
+            e.activate(44100);
+            std::vector<float> x = sine(220, 4096, 0.8), y(4096);
+            for (uint32_t i : at) x[i] = std::nanf("");
+            for (uint32_t i = 64 * 12; i < 64 * 13; ++i) x[i] = i % 2 ? INFINITY : -1e30f;
+            Transport t;
+            for (int block = 0; block < 3; ++block) {
+                for (size_t i = 0; i < x.size(); ++i) e.plain.process(&x[i], &y[i], 1, t);
+                std::vector<float> io = x;
+                if (in_place)
+                    e.fast.process(io.data(), io.data(), 4096, t);
+                else
+                    e.fast.process(x.data(), io.data(), 4096, t);
+                for (size_t i = 0; i < x.size(); ++i)
+                    ASSERT_TRUE(same_bits(io[i], y[i])) << "envelope " << envelope << " in place " << in_place << " sample " << i;
+            }
+        }
+}
