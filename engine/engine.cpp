@@ -524,26 +524,27 @@ void Engine::process_modulated(const float* in, float* out, uint32_t n) {
     }
 }
 
-// [audio-thread] The filters and crossfades of a prepared chunk, with
-// modulate_held() of the next chunk's first `next_n` samples (next_n <= n)
-// side by side.
+// [audio-thread] The filters of a prepared chunk, with modulate_held() of
+// the next chunk's first `next_n` samples (next_n <= n) side by side; then
+// the crossfades.
 template <bool kSync>
 void Engine::filter_and_modulate(const float* in, float* out, uint32_t n, const float* next_in, uint32_t next_n) {
     FormantBank::Prepared filters = formants_.prepared();
-    Crossfades fades(mix_, bypass_);
     EnvelopeFollower envelope = envelope_;
     Lfo lfo = lfo_;
     lfo.hold_increment();
     for (uint32_t i = 0; i < n; ++i) {
-        const float x = in[i];
-        out[i] = fades.apply(x, filters.step(i, x));
+        chunk_wet_[i] = filters.step(i, in[i]);
         if (i < next_n) modulate_sample<kSync>(&envelope, &lfo, next_in[i], i);
     }
     formants_.keep(filters);
-    mix_.state = fades.mix.state;
-    bypass_.state = fades.bypass.state;
     envelope_ = envelope;
     lfo_ = lfo;
+
+    Crossfades fades(mix_, bypass_);
+    fades.apply(in, chunk_wet_, out, n);
+    mix_.state = fades.mix.state;
+    bypass_.state = fades.bypass.state;
 }
 
 // [audio-thread] NaN in some lane when any state is not finite.
