@@ -235,6 +235,50 @@ YAWP_AVX2 void FormantBank::stage_coefficients_in_pairs(uint32_t from, uint32_t 
     }
 }
 
+// The same for a chunk whose every sample moved, in sets of two samples
+// written side by side (as in stage_coefficients_in_quads()); what is left
+// over goes in single pairs.
+YAWP_AVX2 void FormantBank::stage_moving_coefficients_in_pairs(uint32_t n) {
+    namespace w = lanes8;
+    using w::F8;
+    const F8 pi_over_fs = w::pair(pi_over_fs_, pi_over_fs_);
+    const F8 ceiling = w::pair(prewarp_ceiling_, prewarp_ceiling_);
+    constexpr int kSets = 4;
+    const uint32_t whole = n / (2 * kSets) * (2 * kSets);
+    for (uint32_t i = 0; i < whole; i += 2 * kSets) {
+        Staged* st = staged_ + i;
+        F8 cutoff[kSets], f[kSets], q[kSets], ratio[kSets], g[kSets], k_plus_g[kSets], d[kSets];
+        for (int k = 0; k < kSets; ++k) {
+            const Smoothed& a = st[2 * k].smoothed;
+            const Smoothed& b = st[2 * k + 1].smoothed;
+            cutoff[k] = w::pair(a.cutoff, b.cutoff);
+            f[k] = w::pair(a.prewarp, b.prewarp);
+            q[k] = w::pair(a.q, b.q);
+        }
+        for (int k = 0; k < kSets; ++k) f[k] = w::min(f[k], ceiling);
+        for (int k = 0; k < kSets; ++k) ratio[k] = w::mul(w::tan_prewarp_below_nyquist(pi_over_fs, f[k]), w::reciprocal(f[k]));
+        for (int k = 0; k < kSets; ++k) g[k] = w::mul(cutoff[k], ratio[k]);
+        for (int k = 0; k < kSets; ++k) k_plus_g[k] = w::add(w::reciprocal(q[k]), g[k]);
+        for (int k = 0; k < kSets; ++k) d[k] = w::reciprocal(w::add(w::splat(1.0f), w::mul(g[k], k_plus_g[k])));
+        for (int k = 0; k < kSets; ++k) {
+            st[2 * k].step = {w::low(cutoff[k]), w::low(ratio[k]), w::low(g[k]), w::low(k_plus_g[k]), w::low(d[k])};
+            st[2 * k + 1].step = {w::high(cutoff[k]), w::high(ratio[k]), w::high(g[k]), w::high(k_plus_g[k]), w::high(d[k])};
+        }
+    }
+    if (whole == n)
+        keep_last_coefficients(n);
+    else
+        stage_coefficients_in_pairs(whole, n);
+}
+
+void FormantBank::keep_last_coefficients(uint32_t n) {
+    const StepCoefficients& last = staged_[n - 1].step;
+    ratio_ = last.ratio;
+    g_ = last.g;
+    k_plus_g_ = last.k_plus_g;
+    d_ = last.d;
+}
+
 namespace {
 
 // The smoothed values of four samples side by side, sixteen lanes each.
@@ -278,15 +322,10 @@ YAWP_AVX512 void FormantBank::stage_coefficients_in_quads(uint32_t n) {
             four[3].step = {w::part<3>(cutoff[k]), w::part<3>(ratio[k]), w::part<3>(g[k]), w::part<3>(k_plus_g[k]), w::part<3>(d[k])};
         }
     }
-    if (whole == n) {
-        const StepCoefficients& last = staged_[n - 1].step;
-        ratio_ = last.ratio;
-        g_ = last.g;
-        k_plus_g_ = last.k_plus_g;
-        d_ = last.d;
-    } else {
+    if (whole == n)
+        keep_last_coefficients(n);
+    else
         stage_coefficients_in_pairs(whole, n);
-    }
 }
 
 void FormantBank::process(const float* x, const FormantTargets* targets, float* wet, uint32_t n, bool constant) {
@@ -325,6 +364,8 @@ void FormantBank::prepare(const FormantTargets* targets, uint32_t n, bool consta
     const Smoothed last = smoothed_;
     if (wider_ && !constant)
         stage_coefficients_in_quads(n);
+    else if (wide_ && !constant)
+        stage_moving_coefficients_in_pairs(n);
     else if (wide_)
         stage_coefficients_in_pairs(0, n);
     else

@@ -122,6 +122,8 @@ private:
     void stage_coefficients(uint32_t n);
     void stage_coefficients_in_pairs(uint32_t from, uint32_t n);
     void stage_coefficients_in_quads(uint32_t n);
+    void stage_moving_coefficients_in_pairs(uint32_t n);
+    void keep_last_coefficients(uint32_t n);
     StepCoefficients current() const { return {smoothed_.cutoff, ratio_, g_, k_plus_g_, d_}; }
     static lanes::F4 filter_step(Memories* m, const StepCoefficients& c, float x);
 
