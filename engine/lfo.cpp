@@ -98,10 +98,13 @@ void Lfo::terms(const float* phase, const float* random, float* term, uint32_t n
 namespace yawp {
 
 // [audio-thread] terms() eight samples at a time: the same operations in
-// each lane, on whole eights of the arrays.
+// each lane, on whole eights of the arrays. Two eights are written side by
+// side (each line once per set): a waveform is a long chain of dependent
+// operations, and the other set's work is then always at hand.
 YAWP_AVX2 void Lfo::terms_in_eights(const float* phase, const float* random, float* term, uint32_t n) const {
     namespace w = lanes8;
     using w::F8;
+    constexpr uint32_t kSets = 2;
     const F8 one = w::splat(1.0f), half = w::splat(0.5f);
     const F8 skew8 = w::splat(skew);
     const F8 rise_scale = w::splat(numeric::reciprocal(2.0f * skew));
@@ -110,27 +113,37 @@ YAWP_AVX2 void Lfo::terms_in_eights(const float* phase, const float* random, flo
     const F8 bias8 = w::splat(bias), gate8 = w::splat(gate), depth8 = w::splat(depth);
     const float wf = waveform;
 
-    for (uint32_t at = 0; at < n; at += 8) {
-        const F8 phi = _mm256_loadu_ps(phase + at);
-        const F8 p = w::select(w::less(phi, skew8), w::mul(phi, rise_scale), w::mul(w::sub(w::add(phi, one), twice_skew), fall_scale));
+    for (uint32_t at = 0; at < n; at += 8 * kSets) {
+        // A last pass with a single eight computes a second one from the
+        // arrays' spare lanes and stores only the first.
+        const uint32_t sets = n - at > 8 ? kSets : 1;
+        F8 phi[kSets], p[kSets], v[kSets];
+        for (uint32_t k = 0; k < kSets; ++k) phi[k] = _mm256_loadu_ps(phase + (k < sets ? at + 8 * k : at));
+        for (uint32_t k = 0; k < kSets; ++k)
+            p[k] = w::select(w::less(phi[k], skew8), w::mul(phi[k], rise_scale), w::mul(w::sub(w::add(phi[k], one), twice_skew), fall_scale));
 
-        F8 v;
         if (wf < lfo_detail::kTriangle) {
-            const F8 tri = w::sub(one, w::mul(w::splat(4.0f), w::abs(w::sub(p, half))));
-            const F8 sine = w::sine2pi(w::mul(tri, w::splat(0.25f)));
-            v = w::add(sine, w::mul(w::sub(tri, sine), w::splat(wf - 1.0f)));
+            F8 tri[kSets], sine[kSets];
+            for (uint32_t k = 0; k < kSets; ++k) tri[k] = w::sub(one, w::mul(w::splat(4.0f), w::abs(w::sub(p[k], half))));
+            for (uint32_t k = 0; k < kSets; ++k) sine[k] = w::sine2pi(w::mul(tri[k], w::splat(0.25f)));
+            for (uint32_t k = 0; k < kSets; ++k) v[k] = w::add(sine[k], w::mul(w::sub(tri[k], sine[k]), w::splat(wf - 1.0f)));
         } else if (wf < lfo_detail::kSquareEdge) {
             const F8 a = w::splat(4.0f * numeric::reciprocal(lfo_detail::kSquare - wf));
-            const F8 ap = w::sub(w::mul(a, p), one);
-            v = w::select(w::less(p, half), ap, w::sub(w::mul(a, half), ap));
-            v = w::select(w::less(v, w::splat(-1.0f)), w::splat(-1.0f), v);
-            v = w::select(w::greater(v, one), one, v);
+            for (uint32_t k = 0; k < kSets; ++k) {
+                const F8 ap = w::sub(w::mul(a, p[k]), one);
+                v[k] = w::select(w::less(p[k], half), ap, w::sub(w::mul(a, half), ap));
+                v[k] = w::select(w::less(v[k], w::splat(-1.0f)), w::splat(-1.0f), v[k]);
+                v[k] = w::select(w::greater(v[k], one), one, v[k]);
+            }
         } else {
-            const F8 sq = w::select(w::less(p, half), one, w::select(_mm256_cmp_ps(p, half, _CMP_EQ_OQ), _mm256_setzero_ps(), w::splat(-1.0f)));
             const float blend = wf - lfo_detail::kSquare > 0 ? wf - lfo_detail::kSquare : 0.0f;
-            v = w::add(sq, w::mul(w::sub(_mm256_loadu_ps(random + at), sq), w::splat(blend)));
+            for (uint32_t k = 0; k < kSets; ++k) {
+                const F8 sq = w::select(w::less(p[k], half), one, w::select(_mm256_cmp_ps(p[k], half, _CMP_EQ_OQ), _mm256_setzero_ps(), w::splat(-1.0f)));
+                const F8 r = _mm256_loadu_ps(random + (k < sets ? at + 8 * k : at));
+                v[k] = w::add(sq, w::mul(w::sub(r, sq), w::splat(blend)));
+            }
         }
-        _mm256_storeu_ps(term + at, w::mul(w::mul(w::add(v, bias8), gate8), depth8));
+        for (uint32_t k = 0; k < sets; ++k) _mm256_storeu_ps(term + at + 8 * k, w::mul(w::mul(w::add(v[k], bias8), gate8), depth8));
     }
 }
 
