@@ -287,6 +287,10 @@ static float clamp_position(float m) {
 //            that vowels and coefficients, which do not depend on each
 //            other from sample to sample, are computed side by side.
 //
+// (While the LFO or the envelope moves the pedal, process() takes whole
+// blocks through process_modulated() instead: moving chunks whose
+// modulation runs a chunk ahead.)
+//
 // The output of a sample is written only after its input is read for the
 // last time, so in-place buffers work.
 void Engine::process_chunk(const float* in, float* out, uint32_t n) {

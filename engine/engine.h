@@ -108,7 +108,8 @@ private:
     bool shapes_changed_ = true;
 
     // Per-sample values of the chunk being processed. `admitted_` holds
-    // the chunk's input when some sample of it had to be silenced.
+    // the chunk's input when some sample of it had to be silenced, and the
+    // next chunk's while that one is modulated ahead (process_modulated).
     float admitted_[2][FormantBank::kChunk];
     float chunk_env_[FormantBank::kChunk] = {};
     float chunk_phase_[FormantBank::kChunk] = {};
