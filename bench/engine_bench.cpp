@@ -13,11 +13,18 @@
 // Counters: ns_per_sample, and realtime_x = seconds of audio per second of
 // processing on one core. (Google Benchmark prints them as rates, with a
 // unit of "s" and "/s"; the numbers are what their names say.)
+//
+// The engine takes the widest paths the processor has; --paths=baseline,
+// --paths=avx2 or --paths=avx512 caps them, to measure what a processor
+// without the wider ones gets. The other arguments are Google Benchmark's.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "engine/cpu_features.h"
 #include "engine/engine.h"
 
 namespace {
@@ -114,4 +121,49 @@ BENCHMARK(BM_lfo_env);
 BENCHMARK(BM_mid_lfo_env);
 BENCHMARK(BM_lfo_block32);
 
-BENCHMARK_MAIN();
+namespace {
+
+// Takes --paths=... out of the arguments; false for a name it does not know.
+bool take_paths_argument(int* argc, char** argv) {
+    constexpr const char* kFlag = "--paths=";
+    struct Choice {
+        const char* name;
+        cpu_features::Level level;
+    };
+    constexpr Choice kChoices[] = {{"baseline", cpu_features::Level::kBaseline},
+                                   {"avx2", cpu_features::Level::kAvx2},
+                                   {"avx512", cpu_features::Level::kAvx512}};
+    int kept = 1;
+    bool known = true;
+    for (int i = 1; i < *argc; ++i) {
+        if (std::strncmp(argv[i], kFlag, std::strlen(kFlag)) != 0) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        const char* name = argv[i] + std::strlen(kFlag);
+        bool found = false;
+        for (const Choice& c : kChoices)
+            if (std::strcmp(name, c.name) == 0) {
+                cpu_features::cap(c.level);
+                found = true;
+            }
+        if (!found) {
+            std::fprintf(stderr, "yawp-wah-bench: unknown paths \"%s\" (baseline, avx2 or avx512)\n", name);
+            known = false;
+        }
+    }
+    *argc = kept;
+    return known;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!take_paths_argument(&argc, argv)) return 2;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    std::printf("paths: %s\n", cpu_features::avx512() ? "avx512" : cpu_features::avx2() ? "avx2" : "baseline");
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
