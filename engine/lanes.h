@@ -46,21 +46,7 @@ inline F4 floor(F4 x) {
 
 inline F4 frac(F4 x) { return sub(x, floor(x)); }
 
-inline F4 sine2pi(F4 x) {
-    const F4 one = splat(1.0f), two = splat(2.0f), half_pi = splat(numeric::kHalfPi);
-    const F4 t = sub(mul(two, frac(x)), one);
-    const F4 a = sub(half_pi, mul(half_pi, abs(sub(mul(two, abs(t)), one))));
-    const F4 aa = mul(a, a);
-    const F4 s = sub(sub(a, mul(splat(numeric::kSineC2), aa)), mul(splat(numeric::kSineC3), mul(aa, a)));
-    return select(_mm_cmplt_ps(t, _mm_setzero_ps()), s, negate(s));
-}
-
-inline F4 tan_prewarp(F4 pi_over_fs, F4 f) {
-    const F4 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
-    return mul(sine2pi(u), reciprocal(sine2pi(add(u, splat(0.25f)))));
-}
-
-// numeric::sine2pi_of_fraction and tan_prewarp_below_nyquist on each lane.
+// numeric::sine2pi_of_fraction and sine2pi on each lane.
 inline F4 sine2pi_of_fraction(F4 x) {
     const F4 one = splat(1.0f), two = splat(2.0f), half_pi = splat(numeric::kHalfPi);
     const F4 t = sub(mul(two, x), one);
@@ -70,6 +56,14 @@ inline F4 sine2pi_of_fraction(F4 x) {
     return select(_mm_cmplt_ps(t, _mm_setzero_ps()), s, negate(s));
 }
 
+inline F4 sine2pi(F4 x) { return sine2pi_of_fraction(frac(x)); }
+
+inline F4 tan_prewarp(F4 pi_over_fs, F4 f) {
+    const F4 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
+    return mul(sine2pi(u), reciprocal(sine2pi(add(u, splat(0.25f)))));
+}
+
+// numeric::tan_prewarp_below_nyquist on each lane.
 inline F4 tan_prewarp_below_nyquist(F4 pi_over_fs, F4 f) {
     const F4 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
     return mul(sine2pi_of_fraction(u), reciprocal(sine2pi_of_fraction(add(u, splat(0.25f)))));

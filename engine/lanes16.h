@@ -70,21 +70,7 @@ YAWP_AVX512 inline F16 floor(F16 x) {
 
 YAWP_AVX512 inline F16 frac(F16 x) { return sub(x, floor(x)); }
 
-YAWP_AVX512 inline F16 sine2pi(F16 x) {
-    const F16 one = splat(1.0f), two = splat(2.0f), half_pi = splat(numeric::kHalfPi);
-    const F16 t = sub(mul(two, frac(x)), one);
-    const F16 a = sub(half_pi, mul(half_pi, abs(sub(mul(two, abs(t)), one))));
-    const F16 aa = mul(a, a);
-    const F16 s = sub(sub(a, mul(splat(numeric::kSineC2), aa)), mul(splat(numeric::kSineC3), mul(aa, a)));
-    return select(less(t, _mm512_setzero_ps()), s, negate(s));
-}
-
-YAWP_AVX512 inline F16 tan_prewarp(F16 pi_over_fs, F16 f) {
-    const F16 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
-    return mul(sine2pi(u), reciprocal(sine2pi(add(u, splat(0.25f)))));
-}
-
-// numeric::sine2pi_of_fraction and tan_prewarp_below_nyquist on each lane.
+// numeric::sine2pi_of_fraction and sine2pi on each lane.
 YAWP_AVX512 inline F16 sine2pi_of_fraction(F16 x) {
     const F16 one = splat(1.0f), two = splat(2.0f), half_pi = splat(numeric::kHalfPi);
     const F16 t = sub(mul(two, x), one);
@@ -94,6 +80,14 @@ YAWP_AVX512 inline F16 sine2pi_of_fraction(F16 x) {
     return select(less(t, _mm512_setzero_ps()), s, negate(s));
 }
 
+YAWP_AVX512 inline F16 sine2pi(F16 x) { return sine2pi_of_fraction(frac(x)); }
+
+YAWP_AVX512 inline F16 tan_prewarp(F16 pi_over_fs, F16 f) {
+    const F16 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
+    return mul(sine2pi(u), reciprocal(sine2pi(add(u, splat(0.25f)))));
+}
+
+// numeric::tan_prewarp_below_nyquist on each lane.
 YAWP_AVX512 inline F16 tan_prewarp_below_nyquist(F16 pi_over_fs, F16 f) {
     const F16 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
     return mul(sine2pi_of_fraction(u), reciprocal(sine2pi_of_fraction(add(u, splat(0.25f)))));

@@ -61,21 +61,7 @@ YAWP_AVX2 inline F8 floor(F8 x) {
 
 YAWP_AVX2 inline F8 frac(F8 x) { return sub(x, floor(x)); }
 
-YAWP_AVX2 inline F8 sine2pi(F8 x) {
-    const F8 one = splat(1.0f), two = splat(2.0f), half_pi = splat(numeric::kHalfPi);
-    const F8 t = sub(mul(two, frac(x)), one);
-    const F8 a = sub(half_pi, mul(half_pi, abs(sub(mul(two, abs(t)), one))));
-    const F8 aa = mul(a, a);
-    const F8 s = sub(sub(a, mul(splat(numeric::kSineC2), aa)), mul(splat(numeric::kSineC3), mul(aa, a)));
-    return select(less(t, _mm256_setzero_ps()), s, negate(s));
-}
-
-YAWP_AVX2 inline F8 tan_prewarp(F8 pi_over_fs, F8 f) {
-    const F8 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
-    return mul(sine2pi(u), reciprocal(sine2pi(add(u, splat(0.25f)))));
-}
-
-// numeric::sine2pi_of_fraction and tan_prewarp_below_nyquist on each lane.
+// numeric::sine2pi_of_fraction and sine2pi on each lane.
 YAWP_AVX2 inline F8 sine2pi_of_fraction(F8 x) {
     const F8 one = splat(1.0f), two = splat(2.0f), half_pi = splat(numeric::kHalfPi);
     const F8 t = sub(mul(two, x), one);
@@ -85,6 +71,14 @@ YAWP_AVX2 inline F8 sine2pi_of_fraction(F8 x) {
     return select(less(t, _mm256_setzero_ps()), s, negate(s));
 }
 
+YAWP_AVX2 inline F8 sine2pi(F8 x) { return sine2pi_of_fraction(frac(x)); }
+
+YAWP_AVX2 inline F8 tan_prewarp(F8 pi_over_fs, F8 f) {
+    const F8 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
+    return mul(sine2pi(u), reciprocal(sine2pi(add(u, splat(0.25f)))));
+}
+
+// numeric::tan_prewarp_below_nyquist on each lane.
 YAWP_AVX2 inline F8 tan_prewarp_below_nyquist(F8 pi_over_fs, F8 f) {
     const F8 u = mul(mul(pi_over_fs, f), splat(numeric::kInvTwoPi));
     return mul(sine2pi_of_fraction(u), reciprocal(sine2pi_of_fraction(add(u, splat(0.25f)))));

@@ -42,29 +42,25 @@ inline float floor(float x) {
 // x - floor(x), in [0, 1).
 inline float frac(float x) { return x - floor(x); }
 
-// sin(2πx) by a cubic on each quarter wave; exact at every quarter cycle.
-inline float sine2pi(float x) {
-    float t = 2.0f * frac(x) - 1.0f;
+// sin(2πf) for a fraction f in [0, 1), by a cubic on each quarter wave;
+// exact at every quarter cycle.
+inline float sine2pi_of_fraction(float f) {
+    float t = 2.0f * f - 1.0f;
     float a = kHalfPi - kHalfPi * std::fabs(2.0f * std::fabs(t) - 1.0f);
     float aa = a * a;
     float s = a - kSineC2 * aa - kSineC3 * (aa * a);
     return t < 0 ? s : -s;
 }
+
+// sin(2πx) for any x. Where x already lies in [0, 1), frac(x) = x - 0 is x
+// itself, bit for bit, and sine2pi_of_fraction(x) gives the same number
+// without the floor.
+inline float sine2pi(float x) { return sine2pi_of_fraction(frac(x)); }
 
 // tan(π f / fs), given pi_over_fs = π / fs.
 inline float tan_prewarp(float pi_over_fs, float f) {
     float u = pi_over_fs * f * kInvTwoPi;
     return sine2pi(u) * reciprocal(sine2pi(u + 0.25f));
-}
-
-// sine2pi(x) for x in [0, 1): there floor(x) is 0, so frac(x) = x - 0 is
-// x itself, bit for bit, and the floor need not be taken.
-inline float sine2pi_of_fraction(float x) {
-    float t = 2.0f * x - 1.0f;
-    float a = kHalfPi - kHalfPi * std::fabs(2.0f * std::fabs(t) - 1.0f);
-    float aa = a * a;
-    float s = a - kSineC2 * aa - kSineC3 * (aa * a);
-    return t < 0 ? s : -s;
 }
 
 // tan_prewarp(pi_over_fs, f) for 0 <= f < fs / 2, where u lies in [0, 1/4)
