@@ -16,9 +16,11 @@
 // GCC 12's AVX-512 intrinsics start some results from a self-initialised
 // "undefined" register, which its own uninitialised-use warning then flags
 // (GCC bug 105593); nothing here reads such a value.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace yawp::lanes16 {
 
@@ -119,4 +121,6 @@ YAWP_AVX512 inline __m256 high_half(F16 v) { return _mm512_extractf32x8_ps(v, 1)
 
 }  // namespace yawp::lanes16
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
