@@ -13,10 +13,10 @@ enum class Level { kBaseline, kAvx2, kAvx512 };
 bool avx2();
 
 // [any-thread] Whether the AVX-512 paths may run. They need AVX-512 F and
-// DQ, and are kept to processors that run 512-bit multiplies at full clock:
-// the first Intel generations with AVX-512 (Skylake-X, Cascade Lake) slow
-// their whole core down for them, and they are also the ones without
-// VBMI2, which every later generation and AMD's Zen 4 and 5 have.
+// DQ, and are kept to processors whose clock 512-bit multiplies do not pull
+// down much: the first Intel generations with AVX-512 (Skylake-X, Cascade
+// Lake) slow the whole core for them, and they are also the ones without
+// VBMI2, which later Intel generations and AMD's Zen 4 and 5 have.
 bool avx512();
 
 // [main-thread] For tests and measurements: run no path wider than
