@@ -456,14 +456,7 @@ void Engine::process_moving_chunk(const float* in, float* out, uint32_t n) {
     else
         modulate<false>(in, n);
     shape_moving_chunk(n);
-
-    FormantBank::Prepared filters = formants_.prepared();
-    for (uint32_t i = 0; i < n; ++i) chunk_wet_[i] = filters.step(i, in[i]);
-    formants_.keep(filters);
-    Crossfades fades(mix_, bypass_);
-    fades.apply(in, chunk_wet_, out, n);
-    mix_.state = fades.mix.state;
-    bypass_.state = fades.bypass.state;
+    filter_and_modulate<false>(in, out, n, nullptr, 0);
 }
 
 // [audio-thread] What follows the serial modulation of a moving chunk, up
@@ -530,13 +523,13 @@ void Engine::process_modulated(const float* in, float* out, uint32_t n) {
 
 // [audio-thread] The filters of a prepared chunk, with modulate_held() of
 // the next chunk's first `next_n` samples (next_n <= n) side by side; then
-// the crossfades.
+// the crossfades. With next_n = 0 it is the filters and crossfades alone.
 template <bool kSync>
 void Engine::filter_and_modulate(const float* in, float* out, uint32_t n, const float* next_in, uint32_t next_n) {
     FormantBank::Prepared filters = formants_.prepared();
     EnvelopeFollower envelope = envelope_;
     Lfo lfo = lfo_;
-    lfo.hold_increment();
+    if (next_n > 0) lfo.hold_increment();
     for (uint32_t i = 0; i < n; ++i) {
         chunk_wet_[i] = filters.step(i, in[i]);
         if (i < next_n) modulate_sample<kSync>(&envelope, &lfo, next_in[i], i);

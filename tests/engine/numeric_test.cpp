@@ -61,7 +61,6 @@ TEST(Numeric, PowerOfTwo) {
 
 namespace {
 
-using yawp::lanes::F4;
 namespace lanes = yawp::lanes;
 
 // One lane of each wide path.
