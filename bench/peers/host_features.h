@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@
 namespace yawp::peers {
 
 // URIDs count up from 1 in the order URIs are first seen. The benchmark
-// runs one plug-in on one thread, so the map needs no lock.
+// runs one plug-in on one thread, so the map needs no lock. A deque keeps
+// the strings where they are as it grows, so what unmap() returned stays
+// valid.
 class UridMap {
 public:
     UridMap();
@@ -29,7 +32,7 @@ public:
     LV2_URID_Unmap* unmap_feature() { return &unmap_; }
 
 private:
-    std::vector<std::string> uris_;
+    std::deque<std::string> uris_;
     LV2_URID_Map map_;
     LV2_URID_Unmap unmap_;
 };
