@@ -1,6 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages the build, the demo and the tests need, only
 # those that are missing. Safe to run again; needs root (or sudo).
+#
+#   sh cmake/setup.sh [PACKAGE...]   also the packages named (the benchmark
+#                                    names the peer plug-ins it compares)
 set -eu
 
 packages="
@@ -17,6 +20,7 @@ packages="
   libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev
   jalv jackd2 xdotool x11-apps x11-utils imagemagick procps
   nsis lintian dpkg-dev xz-utils zip unzip man-db
+  $*
 "
 
 # The editor page's tests need node and npm. Where they came from another
@@ -46,6 +50,7 @@ export DEBIAN_FRONTEND=noninteractive
 if printf '%s\n' $missing | grep -qx jackd2; then
     echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections
 fi
-$sudo apt-get update -q
+# Other programs may be installing too: wait for the lock a while.
+$sudo apt-get update -q -o DPkg::Lock::Timeout=300
 # shellcheck disable=SC2086
-$sudo apt-get install -y -q --no-install-recommends $missing
+$sudo apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=300 $missing

@@ -19,7 +19,6 @@ namespace yawp::lv2 {
 namespace {
 
 using catalogue::kCount;
-using catalogue::kInputCount;
 
 constexpr WV2MessageHandler kNewsHandler = crier_handle_message;
 

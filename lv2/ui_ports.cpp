@@ -13,7 +13,6 @@ constexpr uint32_t kFloatProtocol = 0;  // the only protocol the UIs write
 
 void UiPortWriter::take_touch(const LV2_Feature* f) {
     if (f->data == nullptr) return;
-    touch_available = true;
     touch = *static_cast<const LV2UI_Touch*>(f->data);
 }
 
@@ -22,7 +21,7 @@ void UiPortWriter::write_port(uint32_t port, float value) {
 }
 
 void UiPortWriter::notify(uint32_t port, bool grabbed) {
-    if (touch_available && touch.touch != nullptr) touch.touch(touch.handle, port, grabbed);
+    if (touch.touch != nullptr) touch.touch(touch.handle, port, grabbed);
 }
 
 void UiPortWriter::begin(uint32_t index, float value) {

@@ -13,7 +13,6 @@ namespace yawp::lv2 {
 struct UiPortWriter {
     LV2UI_Write_Function write = nullptr;
     LV2UI_Controller controller = nullptr;
-    bool touch_available = false;
     LV2UI_Touch touch{};
 
     // [main-thread] Takes the host's touch feature (if it carries data);

@@ -20,8 +20,6 @@ namespace yawp::lv2 {
 namespace {
 
 using catalogue::kCount;
-using catalogue::kInputCount;
-
 
 struct Ui {
     x11editor::EditorLink* link;

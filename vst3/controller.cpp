@@ -25,13 +25,6 @@ constexpr double kInitialOutputs[cat::kOutputCount] = {50, 0, 0, 0};
 
 std::optional<uint32_t> index_of(ParamID id) { return cat::index_of_vst3_id(id); }
 
-View* new_view(Controller* controller) { return View::create(controller); }
-IPlugView* face_of(View* view) { return view; }
-void show_in(View* view, uint32_t index, double value) { view->show(index, static_cast<float>(value)); }
-// The controller never took a reference of its own on a view: the one a
-// view is created with belongs to the host, which releases it later.
-void let_go(View* view) { view->forget_controller(); }
-
 }  // namespace
 
 Controller::Controller() { reset_to_defaults(); }
@@ -60,10 +53,12 @@ uint32 PLUGIN_API Controller::release() {
     const uint32 left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left != 0) return left;
     // Hosts normally release their views first. One the host still holds
-    // only loses its controller: dropping the host's reference here would
-    // leave the host holding a freed view.
+    // only loses its controller: the controller never took a reference of
+    // its own on a view (the one a view is created with belongs to the
+    // host), and dropping the host's here would leave it holding a freed
+    // view.
     for (size_t i = 0; i < view_slots_; ++i)
-        if (views_[i] != nullptr) let_go(views_[i]);
+        if (views_[i] != nullptr) views_[i]->forget_controller();
     std::free(views_);
     if (handler_ != nullptr) handler_->release();
     delete this;
@@ -169,21 +164,21 @@ tresult PLUGIN_API Controller::setComponentHandler(IComponentHandler* handler) {
 
 IPlugView* PLUGIN_API Controller::createView(FIDString name) {
     if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
-    View* view = new_view(this);
+    View* view = View::create(this);
     if (view == nullptr) return nullptr;
     size_t slot = 0;
     while (slot < view_slots_ && views_[slot] != nullptr) ++slot;
     if (slot == view_slots_) {
         auto* grown = static_cast<View**>(std::realloc(views_, (view_slots_ + 1) * sizeof(View*)));
         if (grown == nullptr) {
-            let_go(view);
+            view->forget_controller();
             return nullptr;
         }
         views_ = grown;
         ++view_slots_;
     }
     views_[slot] = view;
-    return face_of(view);
+    return view;
 }
 
 void Controller::forget_view(View* view) {
@@ -194,7 +189,7 @@ void Controller::forget_view(View* view) {
 // Where a value reaches every open editor.
 void Controller::show(uint32_t index) const {
     for (size_t i = 0; i < view_slots_; ++i)
-        if (views_[i] != nullptr) show_in(views_[i], index, values_[index]);
+        if (views_[i] != nullptr) views_[i]->show(index, static_cast<float>(values_[index]));
 }
 
 void Controller::edit(uint32_t index, float plain, EditStep step) {

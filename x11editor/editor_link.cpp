@@ -118,7 +118,7 @@ EditorLink* editor_link_open(const char* helper_folder, const char* page_folder,
     if (link == nullptr) return nullptr;
     link->values = static_cast<float*>(std::calloc(count, sizeof(float)));
     char* program = helper_program_in(helper_folder);
-    char* page = path_in(page_folder, kPageName);
+    char* page = crier_concat(page_folder, "/", kPageName, nullptr);
     const bool started = link->values != nullptr && program != nullptr && page != nullptr &&
                          helper_start(program, parent, page, &link->helper);
     std::free(program);
@@ -165,13 +165,9 @@ void editor_link_set_parameter(EditorLink* link, uint32_t index, float value) {
 
 void editor_link_send_text(EditorLink* link, const char* text) {
     if (link == nullptr || text == nullptr || !helper_running(link)) return;
-    const size_t length = std::strlen(text);
-    auto* message = static_cast<char*>(std::malloc(length + 3));
+    char* message = crier_concat("m ", text, nullptr);
     if (message == nullptr) return;
-    message[0] = 'm';
-    message[1] = ' ';
-    std::memcpy(message + 2, text, length + 1);
-    send_frame(link, message, length + 2);
+    send_frame(link, message, std::strlen(message));
     std::free(message);
 }
 

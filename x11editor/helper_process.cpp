@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "news/crier.h"
 #include "x11editor/reaper.h"
 
 extern char** environ;
@@ -68,20 +69,10 @@ void close_quietly(int fd) {
 
 }  // namespace
 
-char* path_in(const char* folder, const char* name) {
-    const size_t folder_length = std::strlen(folder), name_length = std::strlen(name);
-    auto* path = static_cast<char*>(std::malloc(folder_length + 1 + name_length + 1));
-    if (path == nullptr) return nullptr;
-    std::memcpy(path, folder, folder_length);
-    path[folder_length] = '/';
-    std::memcpy(path + folder_length + 1, name, name_length + 1);
-    return path;
-}
-
 char* helper_program_in(const char* folder) {
     const char* chosen = std::getenv(kProgramVariable);
     if (chosen != nullptr && chosen[0] != '\0') return strdup(chosen);
-    return path_in(folder, kProgramName);
+    return crier_concat(folder, "/", kProgramName, nullptr);
 }
 
 bool helper_start(const char* program, unsigned long parent, const char* page, HelperProcess* out) {

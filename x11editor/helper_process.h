@@ -12,9 +12,6 @@ struct HelperProcess {
     int fd = -1;  // our end of the socket: non-blocking, closed on exec
 };
 
-// "FOLDER/NAME", malloc'ed, or null when memory is short.
-char* path_in(const char* folder, const char* name);
-
 // The helper's file name in a folder: "FOLDER/yawp-wah-editor", malloc'ed,
 // or null when memory is short. YAWP_WAH_EDITOR in the environment names
 // another program instead (for tests and for packagers who keep the helper

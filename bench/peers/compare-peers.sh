@@ -31,26 +31,7 @@ guitarix gxautowah#wah||$guitarix#wah
 mda RezFilter||$mda/RezFilter
 mda TalkBox||$mda/TalkBox"
 
-install_missing() {
-    missing=""
-    for p in "$@"; do
-        if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
-            missing="$missing $p"
-        fi
-    done
-    [ -z "$missing" ] && return 0
-    echo "compare-peers: installing$missing"
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then sudo=sudo; fi
-    export DEBIAN_FRONTEND=noninteractive
-    # Other programs may be installing too: wait for the lock a while.
-    $sudo apt-get update -q -o DPkg::Lock::Timeout=300
-    # shellcheck disable=SC2086
-    $sudo apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=300 $missing
-}
-
-sh cmake/setup.sh
-install_missing guitarix-lv2 mda-lv2
+sh cmake/setup.sh guitarix-lv2 mda-lv2
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target yawp-wah-peer-bench yawp_lv2_bundle >/dev/null
 bench=$root/build/linux/bench/peers/yawp-wah-peer-bench

@@ -235,7 +235,7 @@ TEST(Faults, AbsurdTempoTimesSpeedKeepsTheLfoRate) {
     // rate it had instead of taking an infinite one.
     Engine e;
     prepare(e, {{cat::kLfoOn, 1}, {cat::kLfoSync, 1}});
-    std::vector<float> x = sine(kToneHz, 4800, kToneLevel);
+    std::vector<float> x = sine(kToneHz, 960, kToneLevel);
     Transport t;
     e.process(x.data(), x.data(), 480, t);
     const float phase = e.outputs().lfo_phase;

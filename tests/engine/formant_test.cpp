@@ -184,7 +184,7 @@ TEST(Formants, EngineOutputPeaksAtTheFirstFormant) {
     EXPECT_GT(at, 2.5 * off);
 }
 
-TEST(Vowel, FourAtATimeEqualsOneAtATime) {
+TEST(Vowel, GroupsOfFourEightAndSixteenEqualOneAtATime) {
     VowelModel v;
     v.shapes[VowelModel::kHeel] = shape(0.1f, 0.9f, 0.3f, 0.2f, 1.0f);
     v.shapes[VowelModel::kMid] = shape(0.7f, 0.2f, 0.8f, 0.6f, 0.1f);

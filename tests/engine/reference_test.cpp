@@ -35,6 +35,14 @@ struct Pair {
         plain.set_sample_rate(rate);
         plain.reset();
     }
+    // Both engines from scratch: defaults, then `overrides` in order.
+    void start(float rate, const Settings& overrides) {
+        fast.initialise();
+        plain.initialise();
+        for (uint32_t i = 0; i < cat::kInputCount; ++i) set(i, static_cast<float>(cat::entry(i)->def));
+        for (const auto& [index, value] : overrides) set(index, value);
+        activate(rate);
+    }
 };
 
 bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -142,14 +150,7 @@ TEST(Reference, LfoFasterThanOneCyclePerSampleMatchesToo) {
     // chunks) and open (moving ones).
     for (float gate : {0.0f, 1.0f}) {
         Pair e;
-        e.fast.initialise();
-        e.plain.initialise();
-        for (uint32_t i = 0; i < cat::kInputCount; ++i) e.set(i, static_cast<float>(cat::entry(i)->def));
-        e.set(cat::kLfoOn, gate);
-        e.set(cat::kLfoSync, 1);
-        e.set(cat::kLfoSyncRate, 24);
-        e.set(cat::kLfoWaveform, 4);
-        e.activate(48000);
+        e.start(48000, {{cat::kLfoOn, gate}, {cat::kLfoSync, 1}, {cat::kLfoSyncRate, 24}, {cat::kLfoWaveform, 4}});
         Transport t;
         t.valid = t.changed = kTransportTempo;
         t.tempo = 1e6f;
@@ -165,15 +166,7 @@ TEST(Reference, LfoFasterThanOneCyclePerSampleMatchesToo) {
 TEST(Reference, InPlaceAndOneSampleBlocksMatchToo) {
     // The sweeping case sample by sample, in place.
     Pair e;
-    e.fast.initialise();
-    e.plain.initialise();
-    for (uint32_t i = 0; i < cat::kInputCount; ++i) e.set(i, static_cast<float>(cat::entry(i)->def));
-    e.set(cat::kLfoOn, 1);
-    e.set(cat::kLfoFreeRate, 7);
-    e.set(cat::kEnvOn, 1);
-    e.set(cat::kEnvAmount, -20);
-    e.set(cat::kMidOn, 1);
-    e.activate(48000);
+    e.start(48000, {{cat::kLfoOn, 1}, {cat::kLfoFreeRate, 7}, {cat::kEnvOn, 1}, {cat::kEnvAmount, -20}, {cat::kMidOn, 1}});
     std::vector<float> x = sine(330, 9600, 0.7), y(9600);
     Transport t;
     for (size_t i = 0; i < x.size(); ++i) e.plain.process(&x[i], &y[i], 1, t);
@@ -191,14 +184,7 @@ TEST(Reference, FaultsInLaterChunksOfALongInPlaceBlockMatchToo) {
     for (bool envelope : {false, true})
         for (bool in_place : {false, true}) {
             Pair e;
-            e.fast.initialise();
-            e.plain.initialise();
-            for (uint32_t i = 0; i < cat::kInputCount; ++i) e.set(i, static_cast<float>(cat::entry(i)->def));
-            e.set(cat::kLfoOn, 1);
-            e.set(cat::kLfoFreeRate, 9);
-            e.set(cat::kEnvOn, envelope ? 1.0f : 0.0f);
-            e.set(cat::kEnvAmount, 60);
-            e.activate(44100);
+            e.start(44100, {{cat::kLfoOn, 1}, {cat::kLfoFreeRate, 9}, {cat::kEnvOn, envelope ? 1.0f : 0.0f}, {cat::kEnvAmount, 60}});
             std::vector<float> x = sine(220, 4096, 0.8), y(4096);
             for (uint32_t i : at) x[i] = std::nanf("");
             for (uint32_t i = 64 * 12; i < 64 * 13; ++i) x[i] = i % 2 ? INFINITY : -1e30f;
