@@ -73,8 +73,10 @@ char* crier_concat(const char* first, ...)
 #endif
     ;
 
-// [web-view-thread] Serves one page text (the part of an "m" message after
-// "m "). Unknown or malformed requests are ignored without reply.
+// [web-view-thread] on Windows, [main-thread] on Linux (where the host's UI
+// thread reads the helper's messages). Serves one page text (the part of
+// an "m" message after "m "). Unknown or malformed requests are ignored
+// without reply.
 void crier_handle_message(WV2Host* host, const char* text);
 
 // [any-thread] Whether a part from the page may become a path component:

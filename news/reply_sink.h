@@ -1,7 +1,8 @@
-// Where the news store's replies go: the web view host posts each text to
-// the page with "m " in front. The web view host (webui/) defines it; the
-// news store only declares it, so that it builds and is tested without a
-// browser, against a recording definition.
+// Where the news store's replies go: the editor's host posts each text to
+// the page with "m " in front. The program that links the news store
+// defines it (the WebView2 host in webui/ on Windows, the helper's link in
+// x11editor/ on Linux); the news store only declares it, so that it builds
+// and is tested without a browser, against a recording definition.
 #pragma once
 
 struct WV2Host;
