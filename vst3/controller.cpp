@@ -171,7 +171,7 @@ IPlugView* PLUGIN_API Controller::createView(FIDString name) {
     if (slot == view_slots_) {
         auto* grown = static_cast<View**>(std::realloc(views_, (view_slots_ + 1) * sizeof(View*)));
         if (grown == nullptr) {
-            view->forget_controller();
+            view->release();  // the host never saw it: its only reference ends here
             return nullptr;
         }
         views_ = grown;
