@@ -32,9 +32,11 @@
     const p = TABLE[index];
     current = index;
     recognised = false;
+    // The store coerces each value and sends nothing for one that is
+    // already there.
     for (let i = 0; i < C.INPUTS; i++) {
-      if (i === KEEP || S.isHeld(i) || !differs(p, i)) continue;
-      S.setOnce(i, target(p, i));
+      if (i === KEEP || S.isHeld(i)) continue;
+      S.setOnce(i, p.values[i]);
     }
     render();
   }
@@ -138,8 +140,5 @@
     render();
   }
 
-  Y.presetMenu = {
-    start: start, choose: choose, step: step, open: open, close: close,
-    current: function () { return current; }, modified: modified, table: TABLE,
-  };
+  Y.presetMenu = { start: start };
 })(window.Yawp = window.Yawp || {});
