@@ -19,7 +19,7 @@
 #include <cstring>
 
 #include "webui/host_record.h"
-#include "webui/page_numbers.h"
+#include "webui/page_messages.h"
 
 namespace {
 
@@ -35,13 +35,6 @@ HRESULT last_error_result() {
     return FAILED(result) ? result : E_FAIL;
 }
 
-// --- Reading the page's numbers ---------------------------------------------------
-
-// [web-view-thread]
-bool scan_index_and_bits(const char* fields, uint32_t* index, uint32_t* bits) {
-    return yawp::page_numbers::scan_hex(fields, index) && yawp::page_numbers::scan_hex(fields, bits);
-}
-
 // --- Talking to the page (web view thread) -----------------------------------------------
 
 // [web-view-thread]
@@ -53,26 +46,12 @@ void post_to_page(WV2Host* host, LPCWSTR text) {
     webview->Release();
 }
 
-// [web-view-thread] "s %08x %08x": always 19 characters, since both fields are
-// 32 bits.
-void format_value_message(wchar_t (&text)[20], uint32_t index, uint32_t bits) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    text[0] = L's';
-    text[1] = L' ';
-    text[10] = L' ';
-    for (int i = 0; i < 8; ++i) {
-        text[2 + i] = kDigits[(index >> (28 - 4 * i)) & 15];
-        text[11 + i] = kDigits[(bits >> (28 - 4 * i)) & 15];
-    }
-    text[19] = L'\0';
-}
-
 // [web-view-thread]
 void send_value_now(WV2Host* host, uint32_t index, float value) {
     if (index >= host->page.count) return;
     host->page.values[index] = value;
     wchar_t text[20];
-    format_value_message(text, index, bits_of(value));
+    yawp::page_messages::format_value_message(text, index, value);
     post_to_page(host, text);
 }
 
@@ -80,7 +59,7 @@ void send_value_now(WV2Host* host, uint32_t index, float value) {
 void send_all_values(WV2Host* host, const WV2PageBinding* page) {
     for (uint32_t index = 0; index < page->count; ++index) {
         wchar_t text[20];
-        format_value_message(text, index, bits_of(page->values[index]));
+        yawp::page_messages::format_value_message(text, index, page->values[index]);
         post_to_page(host, text);
     }
 }
@@ -213,10 +192,11 @@ void relay_end_edit(void* host, uint32_t index, float value) {
 }
 
 // [web-view-thread]
-WV2EditCallback page_edit(const WV2PageBinding* page, char kind) {
+WV2EditCallback page_edit(const WV2PageBinding* page, yawp::page_messages::PageMessageKind kind) {
+    using yawp::page_messages::PageMessageKind;
     switch (kind) {
-        case 'b': return page->begin_edit;
-        case 's': return page->perform_edit;
+        case PageMessageKind::kBegin: return page->begin_edit;
+        case PageMessageKind::kPerform: return page->perform_edit;
         default: return page->end_edit;
     }
 }
@@ -288,22 +268,20 @@ bool wv2_serve_request(WV2Host* host, const MSG& msg) {
 
 // [web-view-thread]
 void wv2_dispatch_page_message(WV2Host* host, WV2PageBinding* page, const char* text) {
-    switch (text[0]) {
-        case 'b':
-        case 's':
-        case 'e': {
-            uint32_t index = 0;
-            uint32_t bits = 0;
-            if (text[1] == '\0' || !scan_index_and_bits(text + 2, &index, &bits) || index >= page->count) return;
-            page->values[index] = float_of(bits);
-            page_edit(page, text[0])(page->user_data, index, float_of(bits));
+    using yawp::page_messages::PageMessageKind;
+    const yawp::page_messages::PageMessage message = yawp::page_messages::read_page_message(text, page->count);
+    switch (message.kind) {
+        case PageMessageKind::kBegin:
+        case PageMessageKind::kPerform:
+        case PageMessageKind::kEnd:
+            page->values[message.index] = message.value;
+            page_edit(page, message.kind)(page->user_data, message.index, message.value);
             return;
-        }
-        case 'g': send_all_values(host, page); return;
-        case 'm':
-            if (text[1] != '\0' && page->message_handler != nullptr) page->message_handler(host, text + 2);
+        case PageMessageKind::kGetAll: send_all_values(host, page); return;
+        case PageMessageKind::kNews:
+            if (page->message_handler != nullptr) page->message_handler(host, message.text);
             return;
-        default: return;
+        case PageMessageKind::kIgnored: return;
     }
 }
 

@@ -10,7 +10,7 @@
 #include "news/reply_sink.h"
 #include "x11editor/frames.h"
 #include "x11editor/helper_process.h"
-#include "x11editor/page_messages.h"
+#include "webui/page_messages.h"
 
 // The news store answers the page through wv2_host_send_text(WV2Host*, ...);
 // on Linux that host is the editor link.
@@ -19,6 +19,8 @@ struct WV2Host {
 };
 
 namespace yawp::x11editor {
+
+using namespace page_messages;
 
 namespace {
 
@@ -71,7 +73,7 @@ EditCallback edit_of(const EditCallbacks& callbacks, PageMessageKind kind) {
     }
 }
 
-// [main-thread] One text of the page, as the Windows bridge handles it.
+// [main-thread] One text of the page, read as both bridges read it.
 void handle_page_text(EditorLink* link, const char* text) {
     const PageMessage message = read_page_message(text, link->count);
     switch (message.kind) {

@@ -8,9 +8,10 @@
 
 #include "fuzz_check.h"
 #include "x11editor/frames.h"
-#include "x11editor/page_messages.h"
+#include "webui/page_messages.h"
 
 using namespace yawp::x11editor;
+using namespace yawp::page_messages;
 
 namespace {
 

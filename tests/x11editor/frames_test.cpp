@@ -11,11 +11,12 @@
 #include <unistd.h>
 
 #include "x11editor/frames.h"
-#include "x11editor/page_messages.h"
+#include "webui/page_messages.h"
 
 namespace {
 
 using namespace yawp::x11editor;
+using namespace yawp::page_messages;
 
 std::string framed(const std::string& text) {
     std::string out(4, '\0');
