@@ -82,6 +82,20 @@ Var PresetFolder    ; the factory presets' folder
 
 ; --- before anything is installed ------------------------------------------
 
+; Removes the bundle folder an installation recorded under the registry
+; value VALUE, but only when the recorded path ends in "\NAME": a folder of
+; the user's that merely sits where a bundle was is never taken. (An empty
+; or missing value fails that test too.) Uses $0 to $2.
+!macro RemoveRecordedBundle VALUE NAME
+  ReadRegStr $0 HKLM "${UNINST_KEY}" "${VALUE}"
+  StrLen $2 "\${NAME}"
+  IntOp $2 0 - $2
+  StrCpy $1 $0 "" $2
+  ${If} $1 == "\${NAME}"
+    RMDir /r "$0"
+  ${EndIf}
+!macroend
+
 ; Takes away an earlier installation, whatever its version and folders:
 ; its own uninstaller knows exactly what it installed. Without one, the
 ; bundle folders it recorded go, which are ours by name.
@@ -94,20 +108,8 @@ Function RemoveEarlierInstallation
     Delete "$0\${UNINSTALLER}"
     RMDir "$0"
   ${EndIf}
-  ReadRegStr $0 HKLM "${UNINST_KEY}" "VST3Bundle"
-  ${If} ${FileExists} "$0\*.*"
-    StrCpy $1 $0 "" -14
-    ${If} $1 == "\${VST3_NAME}"
-      RMDir /r "$0"
-    ${EndIf}
-  ${EndIf}
-  ReadRegStr $0 HKLM "${UNINST_KEY}" "LV2Bundle"
-  ${If} ${FileExists} "$0\*.*"
-    StrCpy $1 $0 "" -13
-    ${If} $1 == "\${LV2_NAME}"
-      RMDir /r "$0"
-    ${EndIf}
-  ${EndIf}
+  !insertmacro RemoveRecordedBundle "VST3Bundle" "${VST3_NAME}"
+  !insertmacro RemoveRecordedBundle "LV2Bundle" "${LV2_NAME}"
   DeleteRegKey HKLM "${UNINST_KEY}"
 FunctionEnd
 
@@ -314,16 +316,8 @@ FunctionEnd
 ; preset file by name (a preset the user saved beside them stays), then
 ; the folders left empty, the program folder and the registry entry.
 Section "Uninstall"
-  ReadRegStr $0 HKLM "${UNINST_KEY}" "VST3Bundle"
-  StrCpy $1 $0 "" -14
-  ${If} $1 == "\${VST3_NAME}"
-    RMDir /r "$0"
-  ${EndIf}
-  ReadRegStr $0 HKLM "${UNINST_KEY}" "LV2Bundle"
-  StrCpy $1 $0 "" -13
-  ${If} $1 == "\${LV2_NAME}"
-    RMDir /r "$0"
-  ${EndIf}
+  !insertmacro RemoveRecordedBundle "VST3Bundle" "${VST3_NAME}"
+  !insertmacro RemoveRecordedBundle "LV2Bundle" "${LV2_NAME}"
   ReadRegDWORD $0 HKLM "${UNINST_KEY}" "FactoryPresets"
 !ifdef HAVE_PRESETS
   ${If} $0 == 1
