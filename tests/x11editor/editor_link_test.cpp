@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "framed.h"
 #include "processes.h"
 #include "x11editor/editor_link.h"
 #include "x11editor/reaper.h"
@@ -23,18 +24,13 @@ namespace {
 
 using namespace yawp::x11editor;
 using yawp::test::children_of;
+using yawp::test::frame_header;
+using yawp::test::framed;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr uint32_t kCount = 36;
 constexpr unsigned long kAnyWindow = 0x1234;
-
-std::string framed(const std::string& text) {
-    std::string out(4, '\0');
-    const auto n = uint32_t(text.size());
-    for (int i = 0; i < 4; ++i) out[size_t(i)] = char((n >> (8 * i)) & 0xff);
-    return out + text;
-}
 
 struct Edit {
     char kind;
@@ -163,7 +159,7 @@ TEST_F(EditorLinkTest, AMebibyteAnswerGetsThroughAFullSocket) {
 }
 
 TEST_F(EditorLinkTest, GarbageEndsTheLinkAndTouchesNothing) {
-    page_sends(std::string("\xff\xff\xff\x7f", 4) + framed("b 00000000 42480000"));
+    page_sends(frame_header(0x7fffffffu) + framed("b 00000000 42480000"));
     Recorder recorder;
     EditorLink* link = open(&recorder);
     ASSERT_NE(link, nullptr);

@@ -10,19 +10,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "framed.h"
 #include "x11editor/frames.h"
 #include "x11editor/page_messages.h"
 
 namespace {
 
 using namespace yawp::x11editor;
-
-std::string framed(const std::string& text) {
-    std::string out(4, '\0');
-    const auto n = uint32_t(text.size());
-    for (int i = 0; i < 4; ++i) out[size_t(i)] = char((n >> (8 * i)) & 0xff);
-    return out + text;
-}
+using yawp::test::frame_header;
+using yawp::test::framed;
 
 // Every text the reader gives for these bytes, fed in pieces of `step`.
 std::vector<std::string> read_all(const std::string& bytes, size_t step, FrameStatus* last = nullptr) {
@@ -75,7 +71,7 @@ TEST(EditorFrames, ATruncatedFrameWaitsAndGivesNothing) {
 
 TEST(EditorFrames, GarbageLengthBreaksTheStreamForGood) {
     std::string bytes = framed("g");
-    bytes += std::string("\xff\xff\xff\xff", 4) + "junk";
+    bytes += frame_header(0xffffffffu) + "junk";
     bytes += framed("g");
     FrameStatus last;
     EXPECT_EQ(read_all(bytes, bytes.size(), &last), std::vector<std::string>{"g"});
@@ -97,9 +93,7 @@ TEST(EditorFrames, AFrameHoldingANulIsSkipped) {
 }
 
 TEST(EditorFrames, TheLongestFrameIsTakenAndOneByteMoreIsGarbage) {
-    std::string header(4, '\0');
-    uint32_t n = kMaxFrameText + 1;
-    for (int i = 0; i < 4; ++i) header[size_t(i)] = char((n >> (8 * i)) & 0xff);
+    const std::string header = frame_header(kMaxFrameText + 1);
     FrameStatus last;
     EXPECT_TRUE(read_all(header, 4, &last).empty());
     EXPECT_EQ(last, FrameStatus::kBroken);
