@@ -46,7 +46,6 @@ public:
     ~X11TestHost();
 
     bool ok() const { return display_ != nullptr && window_ != 0; }
-    Display* display() const { return display_; }
     Window window() const { return window_; }
 
     void resize(int width, int height);
@@ -72,9 +71,9 @@ public:
     // Waits for the page to cover most of the window; the time it took, or
     // a negative one.
     std::chrono::milliseconds wait_for_page(std::chrono::milliseconds limit);
-    bool page_covers_window();
 
 private:
+    bool page_covers_window();
     struct Watch {
         int fd;
         void* key;
