@@ -3,6 +3,7 @@
 //                        DIR/engine_audio
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "state/document.h"
 #include "state/map_file.h"
 #include "state/tar.h"
+#include "x11editor/frames.h"
 
 using namespace yawp::state;
 namespace fs = std::filesystem;
@@ -67,17 +69,17 @@ Bytes engine_session() {
     return out;
 }
 
-// The texts a page sends, framed: a step byte, then four bytes of length
-// and the text each.
+// The texts a page sends, framed by the editor's own writer, after a step
+// byte.
 void put_editor_frames(const fs::path& folder) {
-    std::string bytes(1, '\x05');
+    yawp::x11editor::FrameWriter writer;
     for (std::string text : {"g", "b 00000000 42480000", "s 00000000 42960000", "e 00000000 42960000",
-                             "m crierV1 init yawp", "m crierV1 syncNews 01234567 news\nwith lines"}) {
-        const auto n = static_cast<uint32_t>(text.size());
-        for (int i = 0; i < 4; ++i) bytes += static_cast<char>((n >> (8 * i)) & 0xff);
-        bytes += text;
-    }
-    put(folder / "page", {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+                             "m crierV1 init yawp", "m crierV1 syncNews 01234567 news\nwith lines"})
+        if (!yawp::x11editor::frame_writer_put(&writer, text.data(), text.size())) std::exit(1);
+    Bytes bytes = {0x05};
+    bytes.insert(bytes.end(), writer.bytes, writer.bytes + writer.size);
+    yawp::x11editor::frame_writer_free(&writer);
+    put(folder / "page", {bytes.data(), bytes.size()});
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include <lv2/ui/ui.h>
 
 #include "engine/catalogue.h"
+#include "lv2/ports.h"
+#include "lv2/uris.h"
 #include "vst3_host.h"
 #include "x11_test_host.h"
 #include "x11editor/reaper.h"
@@ -50,6 +52,21 @@ std::string screenshot_path(const std::string& name) {
     return std::string(YAWP_SCREENSHOT_DIR) + "/" + name;
 }
 
+// The LV2 bundle's library and its UI entry point, as a host finds them;
+// null members when either is missing.
+using Lv2UiEntry = const LV2UI_Descriptor* (*)(uint32_t);
+struct Lv2UiLibrary {
+    void* module = nullptr;
+    Lv2UiEntry entry = nullptr;
+};
+
+Lv2UiLibrary load_lv2_ui_library() {
+    Lv2UiLibrary library;
+    library.module = dlopen(YAWP_LV2_BUNDLE "/tallow-yawp-wah.so", RTLD_NOW | RTLD_LOCAL);
+    if (library.module) library.entry = reinterpret_cast<Lv2UiEntry>(dlsym(library.module, "lv2ui_descriptor"));
+    return library;
+}
+
 // --- The two formats behind one face --------------------------------------------
 
 class Editor {
@@ -70,10 +87,9 @@ public:
 class Lv2Editor final : public Editor {
 public:
     explicit Lv2Editor(X11TestHost& host) : host_(host) {
-        module_ = dlopen(YAWP_LV2_BUNDLE "/tallow-yawp-wah.so", RTLD_NOW | RTLD_LOCAL);
-        auto get = module_ ? reinterpret_cast<const LV2UI_Descriptor* (*)(uint32_t)>(dlsym(module_, "lv2ui_descriptor"))
-                           : nullptr;
-        descriptor_ = get ? get(0) : nullptr;
+        const Lv2UiLibrary library = load_lv2_ui_library();
+        module_ = library.module;
+        descriptor_ = library.entry ? library.entry(0) : nullptr;
     }
     ~Lv2Editor() override {
         close();
@@ -95,8 +111,7 @@ public:
         const LV2_Feature resize{LV2_UI__resize, &resize_};
         const LV2_Feature* features[] = {&parent, &touch, &resize, nullptr};
         LV2UI_Widget widget = reinterpret_cast<LV2UI_Widget>(uintptr_t(1));
-        ui_ = descriptor_->instantiate(descriptor_, "https://tallow.audio/plugins/yawp-wah", YAWP_LV2_BUNDLE, write,
-                                       this, &widget, features);
+        ui_ = descriptor_->instantiate(descriptor_, YAWP_LV2_URI, YAWP_LV2_BUNDLE, write, this, &widget, features);
         if (ui_ == nullptr) {
             EXPECT_EQ(widget, nullptr) << "a failed UI leaves no widget";
             return false;
@@ -106,10 +121,12 @@ public:
         const auto* idle = static_cast<const LV2UI_Idle_Interface*>(descriptor_->extension_data(LV2_UI__idleInterface));
         EXPECT_NE(idle, nullptr);
         host_.idle = [this, idle] { EXPECT_EQ(idle->idle(ui_), 0); };
-        // Hosts send every control port's value first.
+        // Hosts send every control port's value first; the enable port is on.
         for (uint32_t i = 0; i < cat::kCount; ++i) {
-            const float value = i == cat::kInputCount - 1 ? 1.0f : i < cat::kInputCount ? cat::entry(i)->def : 0.0f;
-            descriptor_->port_event(ui_, i + 3, sizeof value, 0, &value);
+            const bool input = i < cat::kInputCount;
+            const float value = i == cat::kBypass ? 1.0f : input ? cat::entry(i)->def : 0.0f;
+            const uint32_t port = input ? lv2::port_of_parameter(i) : lv2::port_of_output(i);
+            descriptor_->port_event(ui_, port, sizeof value, 0, &value);
         }
         return true;
     }
@@ -121,15 +138,15 @@ public:
         ui_ = nullptr;
     }
 
-    void push_position(float plain) override { descriptor_->port_event(ui_, 3, sizeof plain, 0, &plain); }
+    void push_position(float plain) override { descriptor_->port_event(ui_, kPedalPort, sizeof plain, 0, &plain); }
 
     void expect_pedal_gesture(float above) override {
         ASSERT_GE(calls_.size(), 4u);
-        EXPECT_EQ(calls_.front(), (Call{'t', 3, 1}));
-        EXPECT_EQ(calls_.back(), (Call{'t', 3, 0}));
+        EXPECT_EQ(calls_.front(), (Call{'t', kPedalPort, 1}));
+        EXPECT_EQ(calls_.back(), (Call{'t', kPedalPort, 0}));
         for (size_t i = 1; i + 1 < calls_.size(); ++i) {
             EXPECT_EQ(calls_[i].kind, 'w');
-            EXPECT_EQ(calls_[i].port, 3u) << "only the pedal's port";
+            EXPECT_EQ(calls_[i].port, kPedalPort) << "only the pedal's port";
         }
         EXPECT_GT(calls_[calls_.size() - 2].value, above);
     }
@@ -137,6 +154,8 @@ public:
     const char* name() const override { return "lv2"; }
 
 private:
+    static constexpr uint32_t kPedalPort = lv2::port_of_parameter(cat::kPosition);
+
     struct Call {
         char kind;  // 't'ouch, 'w'rite
         uint32_t port;
@@ -452,9 +471,9 @@ TEST_P(EditorInHost, AMissingHelperFailsTheEditorCleanly) {
 
 // An LV2 host that offers no parent window gets no UI, and nothing starts.
 TEST(Lv2EditorFeatures, WithoutAParentTheUiFailsAndStartsNothing) {
-    void* module = dlopen(YAWP_LV2_BUNDLE "/tallow-yawp-wah.so", RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr);
-    auto get = reinterpret_cast<const LV2UI_Descriptor* (*)(uint32_t)>(dlsym(module, "lv2ui_descriptor"));
+    const Lv2UiLibrary library = load_lv2_ui_library();
+    ASSERT_NE(library.module, nullptr);
+    const Lv2UiEntry get = library.entry;
     ASSERT_NE(get, nullptr);
     const LV2UI_Descriptor* d = get(0);
     ASSERT_NE(d, nullptr);
@@ -468,7 +487,7 @@ TEST(Lv2EditorFeatures, WithoutAParentTheUiFailsAndStartsNothing) {
     EXPECT_EQ(d->instantiate(d, "", YAWP_LV2_BUNDLE, write, nullptr, &widget, none), nullptr);
     EXPECT_EQ(widget, nullptr);
     EXPECT_TRUE(children_named(kHelperName).empty());
-    dlclose(module);
+    dlclose(library.module);
 }
 
 // A VST3 host without a run loop gets no editor; a second attach is refused

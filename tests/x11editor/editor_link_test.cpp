@@ -12,28 +12,25 @@
 #include <thread>
 #include <vector>
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "framed.h"
+#include "processes.h"
 #include "x11editor/editor_link.h"
 #include "x11editor/reaper.h"
 
 namespace {
 
 using namespace yawp::x11editor;
+using yawp::test::children_of;
+using yawp::test::frame_header;
+using yawp::test::framed;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr uint32_t kCount = 36;
 constexpr unsigned long kAnyWindow = 0x1234;
-
-std::string framed(const std::string& text) {
-    std::string out(4, '\0');
-    const auto n = uint32_t(text.size());
-    for (int i = 0; i < 4; ++i) out[size_t(i)] = char((n >> (8 * i)) & 0xff);
-    return out + text;
-}
 
 struct Edit {
     char kind;
@@ -50,34 +47,14 @@ struct Recorder {
     EditCallbacks callbacks() { return {this, begin, perform, end}; }
 };
 
-// Our children, zombies included.
-std::vector<pid_t> children() {
-    std::vector<pid_t> found;
-    DIR* proc = opendir("/proc");
-    while (dirent* entry = proc ? readdir(proc) : nullptr) {
-        const pid_t pid = std::atoi(entry->d_name);
-        if (pid <= 0) continue;
-        std::ifstream stat("/proc/" + std::string(entry->d_name) + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        const size_t close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        char state = 0;
-        int parent = 0;
-        if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) == 2 && parent == getpid())
-            found.push_back(pid);
-    }
-    if (proc) closedir(proc);
-    return found;
-}
-
+// Our children, zombies included, are the helpers: none may be left.
 bool wait_for_no_children(std::chrono::milliseconds limit) {
     const auto end = Clock::now() + limit;
     while (Clock::now() < end) {
-        if (children().empty() && !reaper_busy()) return true;
+        if (children_of(getpid()).empty() && !reaper_busy()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return children().empty();
+    return children_of(getpid()).empty();
 }
 
 class EditorLinkTest : public ::testing::Test {
@@ -182,7 +159,7 @@ TEST_F(EditorLinkTest, AMebibyteAnswerGetsThroughAFullSocket) {
 }
 
 TEST_F(EditorLinkTest, GarbageEndsTheLinkAndTouchesNothing) {
-    page_sends(std::string("\xff\xff\xff\x7f", 4) + framed("b 00000000 42480000"));
+    page_sends(frame_header(0x7fffffffu) + framed("b 00000000 42480000"));
     Recorder recorder;
     EditorLink* link = open(&recorder);
     ASSERT_NE(link, nullptr);
@@ -209,11 +186,11 @@ TEST_F(EditorLinkTest, AHelperThatWillNotEndIsKilledAfterItsGrace) {
     Recorder recorder;
     EditorLink* link = open(&recorder);
     ASSERT_NE(link, nullptr);
-    ASSERT_EQ(children().size(), 1u);
+    ASSERT_EQ(children_of(getpid()).size(), 1u);
     const auto closed = Clock::now();
     editor_link_close(link);
     EXPECT_LT(Clock::now() - closed, std::chrono::milliseconds(50)) << "closing never waits for the helper";
-    EXPECT_EQ(children().size(), 1u) << "still in its grace time";
+    EXPECT_EQ(children_of(getpid()).size(), 1u) << "still in its grace time";
     ASSERT_TRUE(wait_for_no_children(std::chrono::milliseconds(kHelperGraceMs + 1000)));
     EXPECT_GE(Clock::now() - closed, std::chrono::milliseconds(kHelperGraceMs));
 }

@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "framed.h"
 #include "x11editor/frames.h"
 #include "webui/page_messages.h"
 
@@ -17,13 +18,8 @@ namespace {
 
 using namespace yawp::x11editor;
 using namespace yawp::page_messages;
-
-std::string framed(const std::string& text) {
-    std::string out(4, '\0');
-    const auto n = uint32_t(text.size());
-    for (int i = 0; i < 4; ++i) out[size_t(i)] = char((n >> (8 * i)) & 0xff);
-    return out + text;
-}
+using yawp::test::frame_header;
+using yawp::test::framed;
 
 // Every text the reader gives for these bytes, fed in pieces of `step`.
 std::vector<std::string> read_all(const std::string& bytes, size_t step, FrameStatus* last = nullptr) {
@@ -76,7 +72,7 @@ TEST(EditorFrames, ATruncatedFrameWaitsAndGivesNothing) {
 
 TEST(EditorFrames, GarbageLengthBreaksTheStreamForGood) {
     std::string bytes = framed("g");
-    bytes += std::string("\xff\xff\xff\xff", 4) + "junk";
+    bytes += frame_header(0xffffffffu) + "junk";
     bytes += framed("g");
     FrameStatus last;
     EXPECT_EQ(read_all(bytes, bytes.size(), &last), std::vector<std::string>{"g"});
@@ -98,15 +94,15 @@ TEST(EditorFrames, AFrameHoldingANulIsSkipped) {
 }
 
 TEST(EditorFrames, TheLongestFrameIsTakenAndOneByteMoreIsGarbage) {
-    std::string header(4, '\0');
-    uint32_t n = kMaxFrameText + 1;
-    for (int i = 0; i < 4; ++i) header[size_t(i)] = char((n >> (8 * i)) & 0xff);
+    const std::string header = frame_header(kMaxFrameText + 1);
     FrameStatus last;
     EXPECT_TRUE(read_all(header, 4, &last).empty());
     EXPECT_EQ(last, FrameStatus::kBroken);
 
+    const std::string longest(kMaxFrameText, 'x');
+    EXPECT_EQ(read_all(framed(longest), 1 << 16), std::vector<std::string>{longest});
+
     FrameWriter writer;
-    std::string longest(kMaxFrameText, 'x');
     EXPECT_TRUE(frame_writer_put(&writer, longest.data(), longest.size()));
     EXPECT_FALSE(frame_writer_put(&writer, longest.data(), longest.size() + 1));
     EXPECT_TRUE(writer.broken);

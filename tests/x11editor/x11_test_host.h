@@ -1,7 +1,7 @@
 // Our own X11 test host for the Linux editors: a plain Xlib window to embed
 // into, a run loop over file descriptors and timers, screenshots read back
-// from the server, pointer gestures through XTest, and a look at the
-// processes the editor started. Runs under Xvfb.
+// from the server, pointer gestures through XTest, and a wait for the
+// editor's processes to end (processes.h looks at them). Runs under Xvfb.
 #pragma once
 
 #include <chrono>
@@ -12,6 +12,8 @@
 
 #include <X11/Xlib.h>
 #include <sys/types.h>
+
+#include "processes.h"
 
 namespace yawp::test {
 
@@ -44,7 +46,6 @@ public:
     ~X11TestHost();
 
     bool ok() const { return display_ != nullptr && window_ != 0; }
-    Display* display() const { return display_; }
     Window window() const { return window_; }
 
     void resize(int width, int height);
@@ -70,9 +71,9 @@ public:
     // Waits for the page to cover most of the window; the time it took, or
     // a negative one.
     std::chrono::milliseconds wait_for_page(std::chrono::milliseconds limit);
-    bool page_covers_window();
 
 private:
+    bool page_covers_window();
     struct Watch {
         int fd;
         void* key;
@@ -95,19 +96,8 @@ private:
 
 // --- The editor's processes -----------------------------------------------------
 
-// Our children named `name` (zombies included).
-std::vector<pid_t> children_named(const std::string& name);
-// Every process whose parent is `parent`.
-std::vector<pid_t> children_of(pid_t parent);
-// Whether the process exists at all (a zombie does).
-bool process_exists(pid_t pid);
-// Whether the process has ended (gone, or a zombie of someone else's).
-bool process_ended(pid_t pid);
 // Waits until no child of ours is left, zombies included, running the
 // host's loop meanwhile. The plug-in's helpers are our only children.
 bool wait_until_no_children(X11TestHost& host, std::chrono::milliseconds limit);
-// Resident memory of the process alone, and with all its descendants, in KiB.
-long resident_kib(pid_t pid);
-long family_resident_kib(pid_t pid);
 
 }  // namespace yawp::test
