@@ -68,18 +68,16 @@ make_deb() {
     rm -rf "$scratch"
 }
 
-# archive LANE NAME TOOL: the lane's bundles (and presets, when there are
-# any), the readme and the licence in one folder NAME, packed by TOOL
-# (zip or tar.xz) into OUT/LANE/NAME.zip or NAME.tar.xz.
+# archive LANE NAME TOOL: the lane's bundles and presets, the readme and
+# the licence in one folder NAME, packed by TOOL (zip or tar.xz) into
+# OUT/LANE/NAME.zip or NAME.tar.xz.
 archive() {
     lane=$1
     name=$2
     tool=$3
     stage=$(mktemp -d)
     mkdir "$stage/$name"
-    for part in vst3 lv2 vst3-presets; do
-        if [ -d "$out/$lane/$part" ]; then cp -R "$out/$lane/$part" "$stage/$name/"; fi
-    done
+    cp -R "$out/$lane/vst3" "$out/$lane/lv2" "$out/$lane/vst3-presets" "$stage/$name/"
     cp "$out/README.txt" "$stage/$name/README.txt"
     cp "$root/installers/LICENSE.txt" "$stage/$name/LICENSE.txt"
     if [ "$tool" = zip ]; then

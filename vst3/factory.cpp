@@ -31,7 +31,7 @@ struct ClassEntry {
 };
 
 const ClassEntry kClasses[] = {
-    {kProcessorCid, kVstAudioEffectClass, "Yawp Wah", Vst::kDistributable, "Fx|Filter"},
+    {kProcessorCid, kVstAudioEffectClass, kPluginName, Vst::kDistributable, kPluginCategory},
     {kControllerCid, kVstComponentControllerClass, "Yawp Wah Controller", 0, ""},
 };
 constexpr int32 kClassCount = static_cast<int32>(std::size(kClasses));

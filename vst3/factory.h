@@ -10,6 +10,11 @@ namespace yawp::vst3 {
 inline constexpr Steinberg::TUID kProcessorCid = INLINE_UID(0xFDEF4AAC, 0xEADD4EFA, 0xA4C00EC3, 0x72FE9602);
 inline constexpr Steinberg::TUID kControllerCid = INLINE_UID(0xDFE7A1D2, 0x301C406A, 0xA53AC782, 0xCF4D3CDD);
 
+// The processor class's name and sub-categories as the factory lists them;
+// the factory presets' meta data name the plug-in with the same two texts.
+inline constexpr const char* kPluginName = "Yawp Wah";
+inline constexpr const char* kPluginCategory = "Fx|Filter";
+
 // [any-thread] The module's only factory; it lives as long as the module.
 Steinberg::IPluginFactory3* factory();
 

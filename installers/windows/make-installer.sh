@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Windows installer with NSIS's makensis from two bundle folders
-# and, when there are any, a folder of factory presets
-# (CATEGORY/NAME.vstpreset):
+# and a folder of factory presets (CATEGORY/NAME.vstpreset); given none, or
+# an empty one, the installer carries no presets:
 #
 #   make-installer.sh OUT VERSION VST3_BUNDLE LV2_BUNDLE [PRESETS]
 #

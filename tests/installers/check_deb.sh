@@ -26,19 +26,11 @@ vst3_dir="usr/lib/vst3/Yawp Wah.vst3"
 presets_dir="usr/share/vst3/presets/Tallow.AUDIO/Yawp Wah"
 
 rm -rf "$scratch"
-mkdir -p "$scratch/presets"
+mkdir -p "$scratch"
 scratch=$(cd "$scratch" && pwd)
 
-# The factory presets the lane built, or one stand-in so that the path
-# they take into the package is checked all the same.
-if [ -n "$(find "$build/plugins/vst3-presets" -name '*.vstpreset' 2>/dev/null | head -n 1)" ]; then
-    preset=$(cd "$build/plugins/vst3-presets" && find . -name '*.vstpreset' | sed 's|^\./||' | head -n 1)
-else
-    preset="Test Category/Test Preset.vstpreset"
-    mkdir -p "$scratch/presets/Test Category"
-    printf 'a stand-in preset' >"$scratch/presets/$preset"
-    export YAWP_VST3_PRESETS_DIR="$scratch/presets"
-fi
+# One of the factory presets the lane built, followed into the package.
+preset=$(cd "$build/plugins/vst3-presets" && find . -name '*.vstpreset' | sed 's|^\./||' | head -n 1)
 
 echo "--- making $deb_name"
 cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 || {
@@ -97,8 +89,7 @@ for binary in "$unpacked/$lv2_dir/tallow-yawp-wah.so" "$unpacked/$vst3_dir/Conte
     "$unpacked/usr/bin/yawp-wah-render"; do
     file -b "$binary" | grep -q ', stripped' || fail "not stripped: $binary"
 done
-cmp -s "$scratch/presets/$preset" "$unpacked/$presets_dir/$preset" ||
-    cmp -s "$build/plugins/vst3-presets/$preset" "$unpacked/$presets_dir/$preset" || fail "the preset changed on the way"
+cmp -s "$build/plugins/vst3-presets/$preset" "$unpacked/$presets_dir/$preset" || fail "the preset changed on the way"
 YAWP_LV2_TEST_PATH="$unpacked/usr/lib/lv2" "$build/tests/lv2host/lv2_lilv_host" --gtest_brief=1 ||
     fail "the packaged LV2 plug-in in lilv"
 LV2_PATH="$unpacked/usr/lib/lv2" sh "$root/tests/lv2host/host_tools.sh" apply "$scratch/apply" ||

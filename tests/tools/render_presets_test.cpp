@@ -2,12 +2,10 @@
 // starting point that --set values override, and the refusals.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "presets/factory.h"
 #include "render_harness.h"
 #include "state/document.h"
+#include "state_files.h"
 
 namespace yawp::test {
 namespace {
@@ -16,16 +14,6 @@ namespace cat = catalogue;
 
 constexpr int kFailure = 2;
 constexpr int kMonoFloatWav = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-
-state::ParameterValues values_in(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    state::Document doc;
-    state::ParameterValues v{};
-    EXPECT_EQ(state::parse_document({bytes.data(), bytes.size()}, &doc), 0);
-    EXPECT_EQ(state::check_document(doc, &v), 0);
-    return v;
-}
 
 class RenderPresets : public ::testing::Test {
 protected:

@@ -2,7 +2,8 @@
 # The version number is written once, in project() of the top-level
 # CMakeLists.txt; everything the Linux lane builds must say the same:
 # the renderer, the LV2 description (as LV2 minor and micro versions), the
-# VST3 factory, the state documents and the package's CPack settings.
+# state documents and the package's CPack settings. The VST3 factory's
+# class information is checked by vst3_tests (Vst3Factory).
 #
 #   check_version.sh SOURCE_DIR LINUX_BUILD
 set -u
@@ -36,11 +37,6 @@ lv2_minor=$(sed -n 's/^ *lv2:minorVersion \([0-9]*\) ;$/\1/p' "$ttl")
 lv2_micro=$(sed -n 's/^ *lv2:microVersion \([0-9]*\) ;$/\1/p' "$ttl")
 [ "$lv2_minor" = $((2 * (100 * minor + revision))) ] || fail "lv2:minorVersion is \"$lv2_minor\""
 [ "$lv2_micro" = "$build_number" ] || fail "lv2:microVersion is \"$lv2_micro\""
-[ $((lv2_minor % 2)) -eq 0 ] || fail "lv2:minorVersion $lv2_minor is odd: a development version"
-
-# The VST3 factory's class information.
-"$build/tests/vst3/vst3_tests" --gtest_brief=1 --gtest_filter=Vst3Factory.CarriesTheProductVersion ||
-    fail "the VST3 class information"
 
 # The numbers every saved state carries.
 work=$(mktemp -d)

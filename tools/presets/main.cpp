@@ -3,15 +3,15 @@
 //
 //   yawp-wah-presets [OUTPUTS] FILE.json...
 //
-//   --check                 only read and check the files
 //   --cpp FILE              the compiled-in table (presets/factory.h)
 //   --page FILE             the editor page's table (a script)
 //   --lv2 PRESETS MANIFEST  presets.ttl, and the part manifest.ttl takes in
 //   --vst3 DIR PLATFORM     DIR/<Category>/<Name>.vstpreset for "linux" or
 //                           "windows"
 //
-// A file that breaks a rule stops everything with "FILE: reason" and exit
-// status 1; nothing is written then.
+// With no OUTPUTS it only reads and checks the files. A file that breaks a
+// rule stops everything with "FILE: reason" and exit status 1; nothing is
+// written then.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,7 +34,7 @@ constexpr int kUsage = 2;
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: yawp-wah-presets [--check] [--cpp FILE] [--page FILE] [--lv2 PRESETS MANIFEST]\n"
+                 "usage: yawp-wah-presets [--cpp FILE] [--page FILE] [--lv2 PRESETS MANIFEST]\n"
                  "                        [--vst3 DIR linux|windows] FILE.json...\n");
     return kUsage;
 }
@@ -43,7 +43,6 @@ bool parse(int argc, char** argv, Request* r) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto need = [&](int n) { return i + n < argc; };
-        if (a == "--check") continue;
         if (a == "--cpp" && need(1)) r->cpp = argv[++i];
         else if (a == "--page" && need(1)) r->page = argv[++i];
         else if (a == "--lv2" && need(2)) {

@@ -40,4 +40,8 @@ struct Preset {
 // first fault returns false with "FILE: reason" in *error.
 bool read_presets(const std::vector<std::string>& paths, std::vector<Preset>* out, std::string* error);
 
+// `s` in lower case (ASCII): how names are compared, and how a category
+// becomes part of a URI.
+std::string folded(const std::string& s);
+
 }  // namespace yawp::presets_gen

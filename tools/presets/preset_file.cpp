@@ -166,13 +166,13 @@ bool Reader::read(Preset* p, std::string* error) {
     return true;
 }
 
+}  // namespace
+
 std::string folded(const std::string& s) {
     std::string f = s;
     for (char& c : f) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return f;
 }
-
-}  // namespace
 
 bool read_presets(const std::vector<std::string>& paths, std::vector<Preset>* out, std::string* error) {
     std::vector<Preset> presets;

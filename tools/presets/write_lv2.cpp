@@ -1,4 +1,3 @@
-#include <cctype>
 #include <string>
 
 #include "lv2/ports.h"
@@ -15,9 +14,7 @@ constexpr const char* kPresetsFile = "presets.ttl";
 std::string preset_uri(const Preset& p) { return std::string("<" YAWP_LV2_URI "#preset-") + p.id + ">"; }
 
 std::string bank_uri(const std::string& category) {
-    std::string id;
-    for (char c : category) id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::string("<" YAWP_LV2_URI "#bank-") + id + ">";
+    return std::string("<" YAWP_LV2_URI "#bank-") + folded(category) + ">";
 }
 
 // The bypass parameter is the host's on/off port, inverted.

@@ -27,8 +27,6 @@ namespace {
 
 constexpr int32_t kFormatVersion = 1;
 constexpr size_t kHeaderSize = 4 + 4 + 32 + 8;
-constexpr const char* kPluginName = "Yawp Wah";
-constexpr const char* kPluginCategory = "Fx|Filter";
 // A processor that was never activated saves a sample rate of 0; a preset
 // belongs to no sample rate either.
 constexpr float kNoSampleRate = 0.0f;
@@ -75,8 +73,8 @@ std::string meta_info(const Preset& p) {
                "\" type=\"string\" flags=\"writeProtected\"/>\n";
     };
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<MetaInfo>\n" + attr("MediaType", "VstPreset") +
-           attr("PlugInName", kPluginName) + attr("PlugInCategory", kPluginCategory) + attr("Name", p.name) +
-           "</MetaInfo>\n";
+           attr("PlugInName", vst3::kPluginName) + attr("PlugInCategory", vst3::kPluginCategory) +
+           attr("Name", p.name) + "</MetaInfo>\n";
 }
 
 struct Chunk {
