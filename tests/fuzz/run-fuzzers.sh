@@ -24,7 +24,7 @@ cxx=${CXX:-clang++}
 targets=(map_parse archive_read document engine_audio editor_frames)
 sources=(state/map.cpp state/map_file.cpp state/tar.cpp state/document.cpp engine/catalogue.cpp
     engine/engine.cpp engine/formant_bank.cpp engine/lfo.cpp engine/vowel.cpp engine/cpu_features.cpp
-    x11editor/frames.cpp x11editor/page_messages.cpp)
+    x11editor/frames.cpp)
 common=(-std=c++20 -g -O1 -I"$root" -Wall -Wextra -Werror)
 sanitizers=(-fsanitize=address,undefined -fno-sanitize-recover=all)
 
