@@ -101,8 +101,10 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     auto* ui = static_cast<Ui*>(std::calloc(1, sizeof(Ui)));
     if (ui == nullptr) return nullptr;
     ui->bundle_path = copy_of(bundle_path);
+    // Without a code page form the loader cannot be loaded, but an installed
+    // runtime still can.
     ui->loader_path = code_page_copy_of(bundle_path);
-    if (ui->bundle_path == nullptr || ui->loader_path == nullptr) {
+    if (ui->bundle_path == nullptr) {
         free_ui(ui);
         return nullptr;
     }

@@ -164,6 +164,9 @@ tresult PLUGIN_API Controller::setComponentHandler(IComponentHandler* handler) {
 
 IPlugView* PLUGIN_API Controller::createView(FIDString name) {
     if (name == nullptr || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
+    // No editor at all rather than one that cannot open: the host then
+    // offers its own controls.
+    if (!View::can_open()) return nullptr;
     View* view = View::create(this);
     if (view == nullptr) return nullptr;
     size_t slot = 0;

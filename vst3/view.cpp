@@ -32,6 +32,8 @@ bool is_hwnd(FIDString type) { return type != nullptr && std::strcmp(type, kPlat
 
 View* View::create(Controller* controller) { return new (std::nothrow) View(controller); }
 
+bool View::can_open() { return wv2_host_can_start(module_directory()); }
+
 tresult PLUGIN_API View::queryInterface(const TUID iid, void** obj) {
     if (obj == nullptr) return kInvalidArgument;
     const bool ours = same_id(iid, FUnknown::iid) || same_id(iid, IPlugView::iid);

@@ -26,6 +26,10 @@ public:
     // reference; null when memory is short.
     static View* create(Controller* controller);
 
+    // [main-thread] Whether a browser could start here: the WebView2 loader
+    // beside the module or an installed WebView2 runtime. Starts no browser.
+    static bool can_open();
+
     // [any-thread]
     tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
     uint32 PLUGIN_API addRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }

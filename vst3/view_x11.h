@@ -30,6 +30,10 @@ public:
     // reference; null when memory is short.
     static View* create(Controller* controller);
 
+    // [main-thread] Always: whether the helper starts is known only when
+    // the view is attached.
+    static bool can_open() { return true; }
+
     // [any-thread]
     tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
     uint32 PLUGIN_API addRef() override { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "webui/environment_source.h"
 #include "webui/host_record.h"
 
 #include <shellapi.h>  // after windows.h, which it needs
@@ -39,7 +40,7 @@ struct StartRecord {
     HWND parent;
     int width;
     int height;
-    WV2CreateEnvironmentWithOptions create_environment;
+    WV2EnvironmentSource source;
     const wchar_t* page_path;
     const wchar_t* reserved_name;
 };
@@ -56,24 +57,9 @@ struct Browser {
 
 // --- Small helpers ---------------------------------------------------------------
 
-// [main-thread] "%s\WebView2Loader.dll" of the wrapper's folder, loaded with
-// its entry point.
-HMODULE load_loader(const WV2HostCallbacks* callbacks, WV2CreateEnvironmentWithOptions* entry) {
-    const char* folder = callbacks->loader_folder ? callbacks->loader_folder(callbacks->user_data) : nullptr;
-    if (folder == nullptr) return nullptr;
-    int length = snprintf(nullptr, 0, "%s\\WebView2Loader.dll", folder);
-    if (length < 0) return nullptr;
-    auto* path = static_cast<char*>(malloc(size_t(length) + 1));
-    if (path == nullptr) return nullptr;
-    snprintf(path, size_t(length) + 1, "%s\\WebView2Loader.dll", folder);
-    HMODULE loader = LoadLibraryA(path);
-    free(path);
-    if (loader == nullptr) return nullptr;
-    *entry = reinterpret_cast<WV2CreateEnvironmentWithOptions>(
-        reinterpret_cast<void (*)()>(GetProcAddress(loader, "CreateCoreWebView2EnvironmentWithOptions")));
-    if (*entry != nullptr) return loader;
-    FreeLibrary(loader);
-    return nullptr;
+// [main-thread]
+const char* loader_folder_of(const WV2HostCallbacks* callbacks) {
+    return callbacks->loader_folder ? callbacks->loader_folder(callbacks->user_data) : nullptr;
 }
 
 // [main-thread] The resources folder (strict UTF-8) with "\index.html", or
@@ -187,8 +173,9 @@ bool open_browser_window(const StartRecord& start, Browser* browser) {
     return true;
 }
 
-// [web-view-thread] Asks the loader for an environment; the rest of the
-// start-up follows in the handler's completions.
+// [web-view-thread] Asks the loader (or the runtime) for an environment; the
+// rest of the start-up follows in the handler's completions, which may come
+// before this returns.
 bool start_browser(const StartRecord& start, Browser* browser) {
     browser->profile_folder = profile_folder_of(start.reserved_name);
     browser->options = new (std::nothrow) WV2EnvironmentOptions();
@@ -202,8 +189,8 @@ bool start_browser(const StartRecord& start, Browser* browser) {
         CoTaskMemFree(page);
         return false;
     }
-    return SUCCEEDED(start.create_environment(
-        nullptr, browser->profile_folder, browser->options,
+    return SUCCEEDED(wv2_create_environment(
+        start.source, browser->profile_folder, browser->options,
         static_cast<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler*>(browser->handler)));
 }
 
@@ -367,9 +354,9 @@ bool start_thread(WV2Host* host, const StartRecord& start) {
 WV2Host* wv2_host_create(bool embed, HWND parent, const WV2HostCallbacks* callbacks,
                          const WV2MessageHandler* handler_slot, int width, int height, unsigned count) {
     if (callbacks == nullptr) return nullptr;
-    WV2CreateEnvironmentWithOptions create_environment = nullptr;
-    HMODULE loader = load_loader(callbacks, &create_environment);
-    if (loader == nullptr) return nullptr;
+    WV2EnvironmentSource source{};
+    if (!wv2_open_environment_source(loader_folder_of(callbacks), wv2_this_system(), &source)) return nullptr;
+    HMODULE loader = source.module;
     wchar_t* page_path = page_path_of(callbacks);
     WV2Host* host = page_path != nullptr ? new_host(loader, callbacks, handler_slot, count) : nullptr;
     if (host == nullptr) {
@@ -383,7 +370,7 @@ WV2Host* wv2_host_create(bool embed, HWND parent, const WV2HostCallbacks* callba
     if (host->page.values != nullptr && host->reply != nullptr) {
         reserved = reserve_temporary_name(reserved_name);
         if (reserved && open_relay_window(host, embed, parent) && open_exchange(host)) {
-            StartRecord start{host, embed, parent, width, height, create_environment, page_path, reserved_name};
+            StartRecord start{host, embed, parent, width, height, source, page_path, reserved_name};
             shown = start_thread(host, start);
         }
     }
@@ -394,6 +381,11 @@ WV2Host* wv2_host_create(bool embed, HWND parent, const WV2HostCallbacks* callba
     if (shown) return host;
     free_host(host);
     return nullptr;
+}
+
+// [main-thread]
+bool wv2_host_can_start(const char* loader_folder) {
+    return wv2_environment_source_exists(loader_folder, wv2_this_system());
 }
 
 // [main-thread]

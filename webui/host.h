@@ -32,6 +32,12 @@ struct WV2HostCallbacks {
 };
 static_assert(sizeof(WV2HostCallbacks) == 7 * sizeof(void*));
 
+// [main-thread] Whether a browser could start at all: WebView2Loader.dll is in
+// the loader folder (in the system code page), or a WebView2 runtime is
+// installed. Cheap, and starts no browser: plug-ins ask it before they offer
+// an editor, so that hosts can show their own controls instead.
+bool wv2_host_can_start(const char* loader_folder);
+
 // [main-thread] Shows the page in a new browser: inside parent when embed is
 // set, as a top-level window otherwise. handler_slot, when not null, points
 // to the handler of the page's "m" texts. Returns once the page is showing

@@ -440,3 +440,11 @@ static_assert(sizeof(ICoreWebView2NewWindowRequestedEventHandler) == sizeof(void
 using WV2CreateEnvironmentWithOptions = HRESULT(STDAPICALLTYPE*)(
     PCWSTR browserExecutableFolder, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* environmentOptions,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler);
+
+// The runtime's own library, EmbeddedBrowserWebView.dll, exports what the
+// loader calls: the same creation with a flag (always 1), the runtime type
+// (0 installed, 1 fixed folder) and no browser folder. It answers through
+// the handler exactly as the loader's entry point does.
+using WV2CreateEnvironmentInternal = HRESULT(STDAPICALLTYPE*)(
+    BOOL flag, int runtimeType, PCWSTR userDataFolder, ICoreWebView2EnvironmentOptions* environmentOptions,
+    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler);
