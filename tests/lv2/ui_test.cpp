@@ -16,6 +16,7 @@
 #include "lv2/ports.h"
 #include "lv2/uris.h"
 #include "tests/editor/page_double.h"
+#include "tests/webui/runtime_registry.h"
 
 namespace yawp::test {
 namespace {
@@ -248,7 +249,8 @@ TEST_F(Lv2Ui, ABundlePathWithoutTrailingSeparatorWorksAlike) {
     descriptor->cleanup(ui);
 }
 
-TEST_F(Lv2Ui, WithoutTheLoaderInstantiationFailsCleanly) {
+TEST_F(Lv2Ui, WithoutLoaderOrRuntimeInstantiationFailsCleanly) {
+    webui_test::RuntimeRegistry registry;  // nothing installed
     const int windows = editor_test::thread_window_count();
     for (bool with_parent : {false, true}) {
         LV2UI_Handle ui = open(with_parent, true, kBareBundle);
@@ -262,6 +264,35 @@ TEST_F(Lv2Ui, WithoutTheLoaderInstantiationFailsCleanly) {
     frame = nullptr;
     EXPECT_EQ(editor_test::thread_window_count(), windows);
     EXPECT_TRUE(host.calls.empty());
+}
+
+// The bundles we ship carry no WebView2Loader.dll: the installed runtime,
+// found through the registry, shows the page.
+TEST_F(Lv2Ui, WithoutTheLoaderTheInstalledRuntimeShowsThePage) {
+    webui_test::RuntimeRegistry registry;
+    const std::wstring library = webui_test::runtime_library_in(webui_test::runtime_double_folder());
+    static const editor_test::PageDouble runtime(std::string(library.begin(), library.end()));
+    runtime.reset();
+    ASSERT_TRUE(registry.install(HKEY_CURRENT_USER, webui_test::Channel::stable, webui_test::runtime_double_folder()));
+
+    LV2UI_Handle ui = open(true, true, kBareBundle);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(GetAncestor(browser(), GA_PARENT), frame);
+    EXPECT_TRUE(editor_test::wait_until_visible(browser()));
+    const std::wstring uri = runtime.state(browser()).current_uri;
+    EXPECT_NE(uri.find(L"/lv2-bare/yawp-wah.lv2/"), std::wstring::npos) << uri;
+    EXPECT_NE(uri.find(L"index.html"), std::wstring::npos) << uri;
+    port_event(ui, 3, 42);
+    EXPECT_EQ(runtime.sent(browser()), std::vector<std::wstring>{value_message(cat::kPosition, 42)});
+    ASSERT_TRUE(runtime.post(browser(), gesture('b', cat::kPosition, 60)));
+    ASSERT_TRUE(runtime.post(browser(), gesture('e', cat::kPosition, 70)));
+    ASSERT_TRUE(host_has(4));
+    EXPECT_EQ(host.calls, (std::vector<HostCall>{grab(3), write_of(3, 60), write_of(3, 70), let_go(3)}));
+    EXPECT_EQ(page().state(nullptr).thread, 0u) << "the loader double was never asked";
+    descriptor->cleanup(ui);
+    EXPECT_FALSE(IsWindow(browser()));
+    EXPECT_EQ(runtime.live_objects(), 0);
+    EXPECT_EQ(runtime.stray_calls(), 0);
 }
 
 TEST_F(Lv2Ui, ABundleUnderANonAsciiFolderStillFindsItsLoader) {

@@ -7,9 +7,11 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "tests/editor/page_double.h"
+#include "tests/webui/runtime_registry.h"
 #include "vst3_host.h"
 
 namespace yawp::test {
@@ -396,11 +398,84 @@ TEST_F(Vst3Editor, AViewOutlivingItsControllerStaysTheHosts) {
     EXPECT_FALSE(IsWindow(other_browser));
 }
 
-TEST_F(Vst3Editor, WithoutTheLoaderTheViewStaysUnattached) {
-    LoadedModule bare(editor_test::windows_path(YAWP_EDITOR_BARE_MODULE));
-    ASSERT_NE(bare.factory, nullptr);
-    Plugin other(bare.factory);
-    ASSERT_NE(other.controller, nullptr);
+// The bundles we ship carry no WebView2Loader.dll: the editor comes from the
+// installed runtime, found through the registry.
+class Vst3EditorWithoutLoader : public Vst3Editor {
+protected:
+    void SetUp() override {
+        Vst3Editor::SetUp();
+        runtime_page().reset();
+        ASSERT_NE(bare.factory, nullptr);
+        ASSERT_NE(other.controller, nullptr);
+        other.controller->setComponentHandler(&handler);
+    }
+
+    void TearDown() override {
+        Vst3Editor::TearDown();
+        EXPECT_EQ(runtime_page().stray_calls(), 0) << runtime_page().log(nullptr);
+        EXPECT_EQ(runtime_page().live_objects(), 0);
+    }
+
+    static const editor_test::PageDouble& runtime_page() {
+        static const editor_test::PageDouble loaded(
+            narrow(webui_test::runtime_library_in(webui_test::runtime_double_folder())));
+        return loaded;
+    }
+
+    static std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+    // The installer check points YAWP_VST3_TEST_MODULE at the installed
+    // bundle's module, which carries no loader either.
+    static std::string bare_module() {
+        const char* chosen = std::getenv("YAWP_VST3_TEST_MODULE");
+        return chosen != nullptr && chosen[0] != '\0' ? chosen : editor_test::windows_path(YAWP_EDITOR_BARE_MODULE);
+    }
+
+    webui_test::RuntimeRegistry registry;  // nothing installed until a test says so
+    LoadedModule bare{bare_module()};
+    Plugin other{bare.factory};
+};
+
+TEST_F(Vst3EditorWithoutLoader, WithoutARuntimeThereIsNoEditorSoTheHostShowsItsOwn) {
+    const int windows = editor_test::thread_window_count();
+    EXPECT_EQ(other.controller->createView(ViewType::kEditor), nullptr);
+    EXPECT_EQ(editor_test::thread_window_count(), windows);
+}
+
+TEST_F(Vst3EditorWithoutLoader, TheInstalledRuntimeOpensThePageAndCarriesAPedalGesture) {
+    ASSERT_TRUE(registry.install(HKEY_LOCAL_MACHINE, webui_test::Channel::stable, webui_test::runtime_double_folder()));
+    ASSERT_EQ(other.controller->setParamNormalized(kMix, 0.25), kResultOk);
+    std::vector<float> expected = default_values();
+    expected[cat::kMix] = 25;
+
+    IPlugView* view = other.controller->createView(ViewType::kEditor);
+    ASSERT_NE(view, nullptr);
+    HWND browser = attach(view, frame());
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(editor_test::wait_until_visible(browser));
+    EXPECT_EQ(runtime_page().sent(browser), first_messages(expected));
+    EXPECT_NE(std::wstring(runtime_page().state(browser).current_uri).find(L"/Contents/Resources/index.html"),
+              std::wstring::npos);
+
+    ASSERT_TRUE(runtime_page().post(browser, gesture('b', cat::kPosition, 10)));
+    ASSERT_TRUE(runtime_page().post(browser, gesture('s', cat::kPosition, 80)));
+    ASSERT_TRUE(runtime_page().post(browser, gesture('e', cat::kPosition, 80)));
+    ASSERT_TRUE(host_has(5));
+    const ParamID pedal = cat::vst3_id(cat::kPosition);
+    using Call = RecordingHandler::Call;
+    EXPECT_EQ(handler.calls,
+              (std::vector<Call>{{'b', pedal, 0}, {'p', pedal, 0.1}, {'p', pedal, 0.8}, {'p', pedal, 0.8}, {'e', pedal, 0}}));
+    EXPECT_EQ(page().state(nullptr).thread, 0u) << "the loader double was never asked";
+
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(view->release(), 0u);
+    EXPECT_FALSE(IsWindow(browser));
+}
+
+TEST_F(Vst3EditorWithoutLoader, ARuntimeThatCannotStartLeavesTheViewUnattached) {
+    ASSERT_TRUE(registry.install(HKEY_LOCAL_MACHINE, webui_test::Channel::stable,
+                                 webui_test::runtime_without_entry_folder()));
+    // Found on disk, so the view is offered; the browser then cannot start.
     IPlugView* view = other.controller->createView(ViewType::kEditor);
     ASSERT_NE(view, nullptr);
     HWND parent = frame();

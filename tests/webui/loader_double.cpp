@@ -16,13 +16,19 @@
 #include <vector>
 
 #include "tests/webui/loader_double.h"
+#include "tests/webui/double_environment.h"
 #include "webui/webview2.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 #define DOUBLE_EXPORT extern "C" __declspec(dllexport)
 #define STRAY(name, params) \
     HRESULT STDMETHODCALLTYPE name params override { return stray(#name); }
 
 namespace {
+
+// The double is built twice, as the loader and as the runtime's library.
+HINSTANCE double_module() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 constexpr UINT kRunTask = WM_APP + 0x100;
 
@@ -104,7 +110,7 @@ public:
         WNDCLASSEXW window_class{};
         window_class.cbSize = sizeof(window_class);
         window_class.lpfnWndProc = task_window_proc;
-        window_class.hInstance = GetModuleHandleW(L"WebView2Loader.dll");
+        window_class.hInstance = double_module();
         window_class.lpszClassName = class_name_;
         RegisterClassExW(&window_class);
         task_window_ = CreateWindowExW(0, class_name_, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -151,7 +157,7 @@ private:
         }
         close();
         DestroyWindow(task_window_);
-        UnregisterClassW(class_name_, GetModuleHandleW(L"WebView2Loader.dll"));
+        UnregisterClassW(class_name_, double_module());
         --g_live;
     }
 
@@ -817,11 +823,11 @@ BOOL raise(HWND window, const std::function<void(WebView*)>& event) {
 
 }  // namespace
 
-// --- The loader's export ------------------------------------------------------------
+// --- Creating an environment, for either export ----------------------------------
 
-DOUBLE_EXPORT HRESULT STDAPICALLTYPE CreateCoreWebView2EnvironmentWithOptions(
-    PCWSTR, PCWSTR user_data_folder, ICoreWebView2EnvironmentOptions* options,
-    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+HRESULT double_create_environment(const wchar_t* entry, PCWSTR user_data_folder,
+                                  ICoreWebView2EnvironmentOptions* options,
+                                  ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
     auto record = std::make_shared<Record>();
     record->state.thread = GetCurrentThreadId();
     record->state.apartment_ok = in_single_threaded_apartment();
@@ -832,13 +838,20 @@ DOUBLE_EXPORT HRESULT STDAPICALLTYPE CreateCoreWebView2EnvironmentWithOptions(
         std::lock_guard<std::mutex> lock(g_mutex);
         g_records.push_back(record);
     }
-    record->note(L"CreateCoreWebView2EnvironmentWithOptions");
+    record->note(entry);
     HRESULT result = fault("CreateCoreWebView2EnvironmentWithOptions");
     if (FAILED(result)) return result;
     if (handler == nullptr || user_data_folder == nullptr) return E_INVALIDARG;
     make_profile(user_data_folder);
     if (armed("environment-never")) return S_OK;  // a browser that never starts
     auto* browser = new Browser(record);
+    if (armed("environment-at-once")) {
+        // Answered inside the call, as a runtime that is already running may.
+        browser->hold();
+        complete_environment(browser, handler);
+        browser->drop();
+        return S_OK;
+    }
     browser->hold();  // until the environment is delivered
     Ref<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> completed(handler);
     browser->post([browser, completed] {

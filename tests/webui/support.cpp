@@ -56,13 +56,17 @@ F find(HMODULE module, const char* name) {
     return function;
 }
 
-Double load_double() {
-    std::wstring path = program_folder() + L"\\loader\\WebView2Loader.dll";
+HMODULE load_module(const std::wstring& path) {
     HMODULE module = LoadLibraryW(path.c_str());
     if (module == nullptr) {
         fprintf(stderr, "cannot load the test double from %ls\n", path.c_str());
         abort();
     }
+    return module;
+}
+
+Double load_double(const std::wstring& path) {
+    HMODULE module = load_module(path);
     return Double{find<WV2DoubleReset>(module, "wv2double_reset"),
                   find<WV2DoubleFail>(module, "wv2double_fail"),
                   find<WV2DoubleLiveObjects>(module, "wv2double_live_objects"),
@@ -109,8 +113,20 @@ std::wstring Double::log_text(HWND window) const {
 }
 
 const Double& the_double() {
-    static const Double loaded = load_double();
+    static const Double loaded = load_double(program_folder() + L"\\loader\\WebView2Loader.dll");
     return loaded;
+}
+
+const Double& the_runtime_double() {
+    static const Double loaded = load_double(runtime_library_in(runtime_double_folder()));
+    return loaded;
+}
+
+int runtime_calls(int* flag, int* runtime_type) {
+    using Calls = int (*)(int*, int*);
+    static const Calls calls = find<Calls>(load_module(runtime_library_in(runtime_double_folder())),
+                                           "wv2double_runtime_calls");
+    return calls(flag, runtime_type);
 }
 
 std::wstring program_folder() {

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/webui/loader_double.h"
+#include "tests/webui/runtime_registry.h"
 #include "webui/host_record.h"
 
 #include "test_windows.h"
@@ -39,7 +40,13 @@ struct Double {
     std::vector<std::wstring> sent_texts(HWND window) const;
     std::wstring log_text(HWND window) const;
 };
+// The double as WebView2Loader.dll in the loader folder, and as an installed
+// runtime's library (see runtime_registry.h), each a module of its own.
 const Double& the_double();
+const Double& the_runtime_double();
+// Calls of the runtime double's export so far, with the latest flag and
+// runtime type.
+int runtime_calls(int* flag = nullptr, int* runtime_type = nullptr);
 
 std::wstring program_folder();
 std::string program_folder_narrow();
