@@ -8,7 +8,7 @@
 #
 # YAWP_WEBVIEW2_LOADER=/path/to/WebView2Loader.dll in the environment hands
 # Microsoft's WebView2 loader to the Windows lane, which copies it into its
-# bundles (the Windows editors cannot open without it).
+# bundles (optional: without it the editors find the installed runtime).
 set -eu
 cd "$(dirname "$0")"
 root=$(pwd)

@@ -4,25 +4,19 @@
 # run time).
 #
 # WebView2Loader.dll is Microsoft's redistributable (the x64 file of the
-# Microsoft.Web.WebView2 NuGet package, build/native/x64/). It cannot be
-# built here, so the build copies it in when told where it is:
+# Microsoft.Web.WebView2 NuGet package, build/native/x64/). It is optional:
+# without it the editors find the installed WebView2 runtime themselves. It
+# cannot be built here, so the build copies it in when told where it is:
 #
 #   cmake --preset windows -DYAWP_WEBVIEW2_LOADER=/path/to/WebView2Loader.dll
 set(YAWP_WEBVIEW2_LOADER "" CACHE FILEPATH
-  "WebView2Loader.dll (x64) to copy into the Windows bundles; without it their editors cannot open")
+  "WebView2Loader.dll (x64) to copy into the Windows bundles (optional: the editors find the installed runtime)")
 
 set(YAWP_PAGE_DIR ${PROJECT_SOURCE_DIR}/resources)
 
 if(WIN32)
   if(YAWP_WEBVIEW2_LOADER AND NOT EXISTS "${YAWP_WEBVIEW2_LOADER}")
     message(FATAL_ERROR "YAWP_WEBVIEW2_LOADER names a file that does not exist: ${YAWP_WEBVIEW2_LOADER}")
-  endif()
-  if(NOT YAWP_WEBVIEW2_LOADER)
-    message(WARNING
-      "YAWP_WEBVIEW2_LOADER is not set, so the Windows bundles are built without "
-      "WebView2Loader.dll. The plug-ins load and run, but their editors cannot open "
-      "until that file is put beside each module. Set "
-      "-DYAWP_WEBVIEW2_LOADER=/path/to/WebView2Loader.dll to have the build copy it.")
   endif()
 endif()
 

@@ -109,16 +109,10 @@ archive linux "Yawp-Wah-$version-linux-x86_64" tar.xz
 
 echo "package: release files in $out:"
 (cd "$out" && ls -l windows/*.exe windows/*.zip linux/*.deb linux/*.tar.xz)
-if [ ! -f "$out/windows/vst3/$vst3_bundle/Contents/x86_64-win/$loader" ] ||
-    [ ! -f "$out/windows/lv2/$lv2_bundle/$loader" ]; then
-    cat >&2 <<EOF
-package: NOTE: the Windows bundles lack $loader, Microsoft's WebView2
-package: loader. The plug-ins load and process audio, but their editors
-package: will not open until $loader (x64) is put into
-package:   $out/windows/vst3/$vst3_bundle/Contents/x86_64-win/
-package:   $out/windows/lv2/$lv2_bundle/
-package: Configure the Windows lane with -DYAWP_WEBVIEW2_LOADER=/path/to/$loader
-package: (or run YAWP_WEBVIEW2_LOADER=/path/to/$loader ./build.sh demo) to
-package: have the build copy it in; see README.txt.
-EOF
+# Microsoft's loader is optional: without it the editors find the installed
+# WebView2 runtime themselves.
+if [ -f "$out/windows/vst3/$vst3_bundle/Contents/x86_64-win/$loader" ]; then
+    echo "package: the Windows bundles carry $loader, which their editors use first"
+else
+    echo "package: the Windows bundles carry no $loader (optional): their editors use the installed WebView2 runtime"
 fi

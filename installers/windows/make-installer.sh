@@ -72,9 +72,6 @@ if [ -n "$presets" ] && [ -d "$presets" ]; then
         done
     fi
 fi
-if [ -f "$vst3/Contents/x86_64-win/WebView2Loader.dll" ] && [ -f "$lv2/WebView2Loader.dll" ]; then
-    defines="$defines -DHAVE_LOADER"
-fi
 
 # shellcheck disable=SC2086
 makensis -V2 -NOCD \

@@ -12,7 +12,6 @@
 ;   README_FILE   the readme text (CRLF), installed
 ;   GENERATED     a folder holding presets-install.nsh and presets-uninstall.nsh
 ;   HAVE_PRESETS  defined when there are factory presets
-;   HAVE_LOADER   defined when the bundles carry WebView2Loader.dll
 ;
 ; Command line (besides NSIS's own /S for silent and /D=FOLDER, last):
 ;   /COMPONENTS=vst3,lv2   the formats to install (both by default)
@@ -37,9 +36,10 @@ ManifestSupportedOS all
 !define LV2_NAME "yawp-wah.lv2"
 !define UNINSTALLER "Uninstall Yawp Wah.exe"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tallow.AUDIO Yawp Wah"
-; Where Microsoft's documentation says an installed WebView2 Runtime
-; records its version (per machine, then per user).
-!define WEBVIEW2_CLIENT "Microsoft\EdgeUpdate\Clients\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}"
+; Where an installed WebView2 Runtime records its version folder, per
+; channel (stable, beta, dev, canary): the editors look there too.
+!define WEBVIEW2_STATE "Microsoft\EdgeUpdate\ClientState"
+!define WEBVIEW2_CHANNELS "{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5} {2CD8A007-E189-409D-A2C8-9AF4EF3C72AA} {0D50BFEC-CD6A-4F9A-964C-C7416E3ACB10} {65C35B14-6C1D-4122-AC46-7148CC9D6497}"
 !define WEBVIEW2_URL "https://developer.microsoft.com/microsoft-edge/webview2/"
 
 Name "${PRODUCT} ${VERSION}"
@@ -188,46 +188,47 @@ FunctionEnd
 
 ; --- the editors' needs --------------------------------------------------------
 
-; $0 = 1 when a WebView2 Runtime is installed for the machine or this user.
-Function FindWebView2Runtime
+; $0 = 1 when the version folder in $1 holds the runtime's 64-bit library.
+Function IsWebView2Folder
   StrCpy $0 0
-  ReadRegStr $1 HKLM "SOFTWARE\WOW6432Node\${WEBVIEW2_CLIENT}" "pv"
-  ${If} $1 == ""
-  ${OrIf} $1 == "0.0.0.0"
-    ReadRegStr $1 HKLM "SOFTWARE\${WEBVIEW2_CLIENT}" "pv"
-  ${EndIf}
-  ${If} $1 == ""
-  ${OrIf} $1 == "0.0.0.0"
-    ReadRegStr $1 HKCU "Software\${WEBVIEW2_CLIENT}" "pv"
-  ${EndIf}
   ${If} $1 != ""
-  ${AndIf} $1 != "0.0.0.0"
+  ${AndIf} ${FileExists} "$1\EBWebView\x64\EmbeddedBrowserWebView.dll"
     StrCpy $0 1
   ${EndIf}
 FunctionEnd
 
-; What the last page says: what the editors still need, if anything (the
-; WebView2 Runtime, and the loader if the build lacked it). The page has
-; room for a dozen short lines; the install log gets the same notes.
+; $0 = 1 when a WebView2 Runtime that the editors can use is installed for
+; the machine (the registry's 32-bit view) or for this user, in any channel.
+Function FindWebView2Runtime
+  StrCpy $0 0
+  StrCpy $2 "${WEBVIEW2_CHANNELS} "
+  ${Do}
+    StrCpy $3 $2 38
+    StrCpy $2 $2 "" 39
+    ReadRegStr $1 HKLM "SOFTWARE\WOW6432Node\${WEBVIEW2_STATE}\$3" "EBWebView"
+    Call IsWebView2Folder
+    ${If} $0 == 0
+      ReadRegStr $1 HKCU "Software\${WEBVIEW2_STATE}\$3" "EBWebView"
+      Call IsWebView2Folder
+    ${EndIf}
+    ${If} $0 == 1
+    ${OrIf} $2 == ""
+      ${ExitDo}
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
+; What the last page says: that the plug-ins work, and, only when no
+; WebView2 Runtime is found, what their editors still need. The page has
+; room for a dozen short lines; the install log gets the same note.
 Function ComposeFinishText
   StrCpy $FinishText "Let your host rescan its plug-ins."
   Call FindWebView2Runtime
   ${If} $0 == 0
-    StrCpy $1 "The editors need Microsoft's WebView2 Runtime, which this PC lacks: get it from ${WEBVIEW2_URL}. The plug-ins process audio without it."
+    StrCpy $1 "The plug-ins work, but their editors need Microsoft's WebView2 Runtime, which this PC lacks: get it from ${WEBVIEW2_URL}. Until then, hosts show their own controls."
     DetailPrint "$1"
     StrCpy $FinishText "$FinishText$\r$\n$\r$\n$1"
   ${EndIf}
-!ifndef HAVE_LOADER
-  StrCpy $1 "For the editors to open, copy WebView2Loader.dll (x64) into:"
-  ${If} ${SectionIsSelected} ${SecVst3}
-    StrCpy $1 "$1$\r$\n$INSTDIR\VST3\${VST3_NAME}\Contents\x86_64-win"
-  ${EndIf}
-  ${If} ${SectionIsSelected} ${SecLv2}
-    StrCpy $1 "$1$\r$\n$INSTDIR\LV2\${LV2_NAME}"
-  ${EndIf}
-  DetailPrint "$1"
-  StrCpy $FinishText "$FinishText$\r$\n$\r$\n$1"
-!endif
 FunctionEnd
 
 ; --- start-up ----------------------------------------------------------------

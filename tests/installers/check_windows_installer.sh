@@ -142,6 +142,12 @@ YAWP_VST3_TEST_MODULE='C:\Program Files\Common Files\VST3\Yawp Wah.vst3\Contents
     --gtest_filter='Vst3Module.LoadsFromTheBundleAndFindsItsFolders:Vst3Factory.*:Vst3Processor.*' </dev/null ||
     fail "the installed VST3 plug-in in the test host"
 
+echo "--- the installed VST3 editor opens through the installed WebView2 runtime (the test double)"
+YAWP_VST3_TEST_MODULE='C:\Program Files\Common Files\VST3\Yawp Wah.vst3\Contents\x86_64-win\Yawp Wah.vst3' \
+    wine "$build/tests/vst3/vst3_editor.exe" --gtest_brief=1 \
+    --gtest_filter='Vst3EditorWithoutLoader.TheInstalledRuntimeOpensThePageAndCarriesAPedalGesture' </dev/null ||
+    fail "the installed VST3 editor through the WebView2 runtime"
+
 echo "--- reinstalling the same version, with factory presets"
 run_setup "$scratch/presets-setup.exe" /S || fail "the installer with presets gave status $setup_status"
 same_tree "$factory_presets" "$presets"
