@@ -18,6 +18,7 @@ packages="
   wine wine64 xvfb xauth
   chromium
   libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev
+  libsuil-dev libgtk2.0-dev
   jalv jackd2 xdotool x11-apps x11-utils imagemagick procps
   nsis lintian dpkg-dev xz-utils zip unzip man-db
   $*
