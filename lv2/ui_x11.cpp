@@ -1,8 +1,10 @@
 // The LV2 UI on Linux: the editor's page, shown by the helper program
-// yawp-wah-editor inside the host's parent window. This library links no
-// toolkit; the helper is found in the bundle beside the module. Like every
-// LV2 UI it shares nothing with the plug-in instance: it writes control
-// ports through the host and hears of port values through port_event.
+// yawp-wah-editor inside a window of ours, a child of the host's parent
+// window. This library links no toolkit, only Xlib for that window, on an
+// X connection of its own; the helper is found in the bundle beside the
+// module. Like every LV2 UI it shares nothing with the plug-in instance: it
+// writes control ports through the host and hears of port values through
+// port_event.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +18,10 @@
 #include "x11editor/editor_link.h"
 #include "webui/page_size.h"
 
+// Last: Xlib's macros (None, Status, Bool) must not reach the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xlibint.h>  // XESetError, an error handler for one connection
+
 namespace yawp::lv2 {
 namespace {
 
@@ -23,8 +29,75 @@ using catalogue::kCount;
 
 struct Ui {
     x11editor::EditorLink* link;
+    Display* display;  // ours alone, for our window
+    Window parent;     // the host's
+    Window window;     // ours, the UI's widget; the helper lives in it
     UiPortWriter ports;  // the page's gestures, as port writes
 };
+
+// [main-thread] Errors on our connection end here, not in the process's X
+// error handler (GDK's ends the process): the host may destroy its parent,
+// and our window with it, before it cleans the UI up, and a request that
+// finds them gone has nothing left to do.
+int ignore_error(Display*, xError*, XExtCodes*, int* result) {
+    *result = 0;
+    return 1;
+}
+
+// [main-thread] Our window: a child of the parent at the page's size,
+// showing the parent's background until the helper covers it. Hosts that
+// wrap X11 UIs in a toolkit (suil) size and embed only a child of the
+// parent they gave, never the parent itself. False when there is no
+// display or no such parent.
+bool open_window(Ui* ui, uintptr_t parent) {
+    ui->display = XOpenDisplay(nullptr);
+    if (ui->display == nullptr) return false;
+    if (XExtCodes* codes = XAddExtension(ui->display)) XESetError(ui->display, codes->extension, ignore_error);
+    ui->parent = Window(parent);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(ui->display, ui->parent, &attributes) == 0) return false;
+    XSetWindowAttributes background;
+    background.background_pixmap = ParentRelative;
+    ui->window = XCreateWindow(ui->display, ui->parent, 0, 0, page_size::kWidth, page_size::kHeight, 0,
+                               CopyFromParent, InputOutput, CopyFromParent, CWBackPixmap, &background);
+    // The parent's size changes reach idle(), which makes ours follow.
+    XSelectInput(ui->display, ui->parent, StructureNotifyMask);
+    XMapWindow(ui->display, ui->window);
+    // The helper looks our window up on its own connection.
+    XSync(ui->display, False);
+    return ui->window != 0;
+}
+
+// [main-thread] Our window goes with the connection. The host may have
+// destroyed it with its parent already; the request then fails harmlessly.
+void close_window(Ui* ui) {
+    if (ui->display == nullptr) return;
+    if (ui->window != 0) XDestroyWindow(ui->display, ui->window);
+    XCloseDisplay(ui->display);
+}
+
+// [main-thread]
+void resize_window(Ui* ui, int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    XResizeWindow(ui->display, ui->window, unsigned(width), unsigned(height));
+    XFlush(ui->display);
+}
+
+// [main-thread] Our window takes the parent's latest size; the helper
+// follows ours by itself.
+void follow_parent(Ui* ui) {
+    int width = 0;
+    int height = 0;
+    while (XPending(ui->display) > 0) {
+        XEvent event;
+        XNextEvent(ui->display, &event);
+        if (event.type == ConfigureNotify && event.xconfigure.window == ui->parent) {
+            width = event.xconfigure.width;
+            height = event.xconfigure.height;
+        }
+    }
+    resize_window(ui, width, height);
+}
 
 // [main-thread] The page's gestures.
 void begin_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)->ports.begin(index, value); }
@@ -54,8 +127,8 @@ Features read_features(Ui* ui, const LV2_Feature* const* features) {
 }
 
 // [main-thread] Without a parent there is nowhere to show the page: the
-// host falls back to its own controls. The helper fills the parent and
-// follows its size, so the widget is the parent itself.
+// host falls back to its own controls. The widget is our window in the
+// parent; the helper fills it and follows its size.
 LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundle_path, LV2UI_Write_Function write,
                          LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features) {
     if (widget == nullptr) return nullptr;
@@ -67,22 +140,25 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     ui->ports.write = write;
     ui->ports.controller = controller;
     const x11editor::EditCallbacks callbacks{ui, begin_edit, perform_edit, end_edit};
-    if (found.parent != 0)
-        ui->link = x11editor::editor_link_open(bundle_path, bundle_path, found.parent, &callbacks, kCount);
+    if (found.parent != 0 && open_window(ui, found.parent))
+        ui->link = x11editor::editor_link_open(bundle_path, bundle_path, ui->window, &callbacks, kCount);
     if (ui->link == nullptr) {
+        close_window(ui);
         std::free(ui);
         return nullptr;
     }
     if (found.resize != nullptr && found.resize->ui_resize != nullptr)
         found.resize->ui_resize(found.resize->handle, page_size::kWidth, page_size::kHeight);
-    *widget = reinterpret_cast<LV2UI_Widget>(found.parent);
+    *widget = reinterpret_cast<LV2UI_Widget>(uintptr_t(ui->window));
     return ui;
 }
 
-// [main-thread]
+// [main-thread] The helper is told to end before its window goes; one
+// still running then ends with the window too.
 void cleanup(LV2UI_Handle handle) {
     Ui* ui = static_cast<Ui*>(handle);
     x11editor::editor_link_close(ui->link);
+    close_window(ui);
     std::free(ui);
 }
 
@@ -97,12 +173,18 @@ void port_event(LV2UI_Handle handle, uint32_t port, uint32_t, uint32_t, const vo
 // [main-thread] The socket is read without waiting. A helper that has gone
 // leaves an empty window; the UI never asks to be closed.
 int idle(LV2UI_Handle handle) {
-    x11editor::editor_link_poll(static_cast<Ui*>(handle)->link);
+    Ui* ui = static_cast<Ui*>(handle);
+    follow_parent(ui);
+    x11editor::editor_link_poll(ui->link);
     return 0;
 }
 
-// [main-thread] The helper follows the parent's size by itself.
-int resize(LV2UI_Feature_Handle, int, int) { return 0; }
+// [main-thread] The host tells us our size.
+int resize(LV2UI_Feature_Handle handle, int width, int height) {
+    if (handle == nullptr) return 1;
+    resize_window(static_cast<Ui*>(handle), width, height);
+    return 0;
+}
 
 const LV2UI_Idle_Interface kIdleInterface = {idle};
 const LV2UI_Resize kResizeInterface = {nullptr, resize};

@@ -116,7 +116,8 @@ public:
             EXPECT_EQ(widget, nullptr) << "a failed UI leaves no widget";
             return false;
         }
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(widget), host_.window());
+        EXPECT_EQ(host_.parent_of(reinterpret_cast<uintptr_t>(widget)), host_.window())
+            << "the UI's window is a child of the parent it was given";
         EXPECT_EQ(asked_size_, (std::pair<int, int>{kEditorWidth, kEditorHeight}));
         const auto* idle = static_cast<const LV2UI_Idle_Interface*>(descriptor_->extension_data(LV2_UI__idleInterface));
         EXPECT_NE(idle, nullptr);
@@ -136,6 +137,9 @@ public:
         host_.idle = nullptr;
         descriptor_->cleanup(ui_);
         ui_ = nullptr;
+        unsigned windows = 1;
+        host_.parent_of(host_.window(), &windows);
+        EXPECT_EQ(windows, 0u) << "cleanup destroys the UI's window";
     }
 
     void push_position(float plain) override { descriptor_->port_event(ui_, kPedalPort, sizeof plain, 0, &plain); }

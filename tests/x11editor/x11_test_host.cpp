@@ -88,6 +88,16 @@ void X11TestHost::resize(int width, int height) {
     XSync(display_, False);
 }
 
+Window X11TestHost::parent_of(Window window, unsigned* child_count) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display_, window, &root, &parent, &children, &count) == 0) return 0;
+    if (children != nullptr) XFree(children);
+    if (child_count != nullptr) *child_count = count;
+    return parent;
+}
+
 Screenshot X11TestHost::screenshot() {
     XSync(display_, False);
     XWindowAttributes attributes;

@@ -49,6 +49,9 @@ public:
     Window window() const { return window_; }
 
     void resize(int width, int height);
+    // The window's parent (XQueryTree) and how many children it has; 0
+    // when there is no such window.
+    Window parent_of(Window window, unsigned* child_count = nullptr);
     Screenshot screenshot();
 
     // A press at (x, y) inside the window, a move to (x, y + dy) in steps,
