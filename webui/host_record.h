@@ -44,7 +44,7 @@ static_assert(WV2_SAME_FIELD(user_data) && WV2_SAME_FIELD(format_name) && WV2_SA
 
 struct WV2Host {
     HWND window;  // the browser's window; null after a failed start
-    HMODULE loader;
+    HMODULE loader;  // WebView2Loader.dll, or the installed runtime's library
     DWORD ui_thread_id;
     HANDLE reply;  // one answer of the web view thread to a waiting request
     DWORD webview_thread_id;
