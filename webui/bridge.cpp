@@ -281,6 +281,8 @@ void wv2_dispatch_page_message(WV2Host* host, WV2PageBinding* page, const char* 
         case PageMessageKind::kNews:
             if (page->message_handler != nullptr) page->message_handler(host, message.text);
             return;
+        case PageMessageKind::kKeyDown:
+        case PageMessageKind::kKeyUp:
         case PageMessageKind::kIgnored: return;
     }
 }

@@ -7,6 +7,11 @@
 //                      hex, each read as "%x" reads it, up to 32 bits
 //   "g"                send me every value
 //   "m TEXT"           a request for the news store
+//   "k d|u CCCC UUUU MMMM"  a key the page does not use, pressed (d) or
+//                      released (u), for the host: its Windows virtual-key
+//                      code (KeyboardEvent.keyCode), the character it types
+//                      (a code point, 0 for none) and the modifier bits
+//                      below, each in hex
 //
 // The plug-in answers with "s %08x %08x", the index and the value's bits.
 #pragma once
@@ -18,14 +23,51 @@
 
 namespace yawp::page_messages {
 
-enum class PageMessageKind { kIgnored, kBegin, kPerform, kEnd, kGetAll, kNews };
+enum class PageMessageKind { kIgnored, kBegin, kPerform, kEnd, kGetAll, kNews, kKeyDown, kKeyUp };
+
+// The modifier bits of a key the page hands on.
+enum KeyModifier : uint32_t {
+    kKeyShift = 1,
+    kKeyControl = 2,
+    kKeyAlt = 4,
+    kKeyMeta = 8,
+    kKeyRepeat = 16,  // held down: the system repeats the press
+};
+inline constexpr uint32_t kKeyModifierMask = 31;
+inline constexpr uint32_t kLastKeyCode = 0xFE;      // Windows virtual-key codes end here
+inline constexpr uint32_t kLastCharacter = 0x10FFFF;  // the last Unicode code point
+
+struct PageKey {
+    uint32_t code = 0;       // Windows virtual-key code, 1 to kLastKeyCode
+    uint32_t character = 0;  // the code point it types, or 0
+    uint32_t modifiers = 0;  // KeyModifier bits
+};
 
 struct PageMessage {
     PageMessageKind kind = PageMessageKind::kIgnored;
     uint32_t index = 0;          // kBegin, kPerform, kEnd
     float value = 0;             // kBegin, kPerform, kEnd
     const char* text = nullptr;  // kNews: inside the given text, after "m "
+    PageKey key;                 // kKeyDown, kKeyUp
 };
+
+// [any-thread] "k d|u" and three numbers; a code, character or modifier out
+// of its range, a surrogate or anything after the numbers is refused.
+inline bool read_key(const char* text, PageMessage* message) {
+    if (text[1] != ' ' || (text[2] != 'd' && text[2] != 'u') || text[3] != ' ') return false;
+    const char* fields = text + 4;
+    PageKey key;
+    if (!page_numbers::scan_hex(fields, &key.code) || !page_numbers::scan_hex(fields, &key.character) ||
+        !page_numbers::scan_hex(fields, &key.modifiers) || *fields != '\0')
+        return false;
+    const bool surrogate = key.character >= 0xD800 && key.character <= 0xDFFF;
+    if (key.code == 0 || key.code > kLastKeyCode || key.character > kLastCharacter || surrogate ||
+        (key.modifiers & ~kKeyModifierMask) != 0)
+        return false;
+    message->kind = text[2] == 'd' ? PageMessageKind::kKeyDown : PageMessageKind::kKeyUp;
+    message->key = key;
+    return true;
+}
 
 // [any-thread] Reads one NUL-ended text. Anything malformed is kIgnored; an
 // index at or above `count` too.
@@ -50,6 +92,7 @@ inline PageMessage read_page_message(const char* text, uint32_t count) {
             return message;
         }
         case 'g': message.kind = PageMessageKind::kGetAll; return message;
+        case 'k': read_key(text, &message); return message;
         case 'm':
             if (text[1] == '\0') return message;
             message.kind = PageMessageKind::kNews;

@@ -88,6 +88,10 @@ void handle_page_text(EditorLink* link, const char* text) {
             for (uint32_t i = 0; i < link->count; ++i) send_value(link, i);
             return;
         case PageMessageKind::kNews: crier_handle_message(&link->news, message.text); return;
+        // Keys for the host are the helper's to hand on: it has the X
+        // connection and knows the host's window.
+        case PageMessageKind::kKeyDown:
+        case PageMessageKind::kKeyUp:
         case PageMessageKind::kIgnored: return;
     }
 }

@@ -35,6 +35,9 @@ std::vector<std::string> read_frames(const uint8_t* data, size_t size, size_t st
                 m.kind == PageMessageKind::kEnd)
                 FUZZ_CHECK(m.index < kCount);
             if (m.kind == PageMessageKind::kNews) FUZZ_CHECK(m.text == text + 2);
+            if (m.kind == PageMessageKind::kKeyDown || m.kind == PageMessageKind::kKeyUp)
+                FUZZ_CHECK(m.key.code >= 1 && m.key.code <= kLastKeyCode && m.key.character <= kLastCharacter &&
+                           (m.key.modifiers & ~kKeyModifierMask) == 0);
             texts.emplace_back(text, length);
             if (echo != nullptr) FUZZ_CHECK(frame_writer_put(echo, text, length));
         }

@@ -166,6 +166,27 @@ TEST(EditorPageMessages, MalformedTextsAreIgnored) {
     EXPECT_EQ(read_page_message(nullptr, 36).kind, PageMessageKind::kIgnored);
 }
 
+TEST(EditorPageMessages, KeysHandedOnAreReadWithTheirCodeCharacterAndModifiers) {
+    PageMessage m = read_page_message("k d 00000020 00000020 00000000", 36);
+    EXPECT_EQ(m.kind, PageMessageKind::kKeyDown);
+    EXPECT_EQ(m.key.code, 0x20u);
+    EXPECT_EQ(m.key.character, 0x20u);
+    EXPECT_EQ(m.key.modifiers, 0u);
+    m = read_page_message("k u 70 0 1f", 36);
+    EXPECT_EQ(m.kind, PageMessageKind::kKeyUp);
+    EXPECT_EQ(m.key.code, 0x70u);
+    EXPECT_EQ(m.key.character, 0u);
+    EXPECT_EQ(m.key.modifiers, 31u);
+    // The edges of each range.
+    EXPECT_EQ(read_page_message("k d fe 10ffff 0", 36).key.character, 0x10FFFFu);
+    EXPECT_EQ(read_page_message("k d 1 d7ff 0", 36).kind, PageMessageKind::kKeyDown);
+    EXPECT_EQ(read_page_message("k d 1 e000 0", 36).kind, PageMessageKind::kKeyDown);
+    for (const char* text : {"k", "k ", "k d", "k d ", "k x 20 20 0", "kd 20 20 0", "k d 20 20", "k d 0 20 0",
+                             "k d ff 20 0", "k d 20 110000 0", "k d 20 d800 0", "k d 20 dfff 0", "k d 20 20 20",
+                             "k d 20 20 0 ", "k d 20 20 0 7", "k u 20 20 -1", "k d 100000020 0 0"})
+        EXPECT_EQ(read_page_message(text, 36).kind, PageMessageKind::kIgnored) << '"' << text << '"';
+}
+
 TEST(EditorPageMessages, ValueMessagesHaveEightDigitFields) {
     char text[20];
     format_value_message(text, 19, 3.0f);
