@@ -283,6 +283,8 @@ void wv2_dispatch_page_message(WV2Host* host, WV2PageBinding* page, const char* 
             return;
         case PageMessageKind::kKeyDown:
         case PageMessageKind::kKeyUp:
+            wv2_hand_key_to_host(host, message.key, message.kind == PageMessageKind::kKeyDown);
+            return;
         case PageMessageKind::kIgnored: return;
     }
 }

@@ -5,6 +5,8 @@
 // controller, each answering later on the web view thread), but the wrapper
 // wants a finished editor or a failure from one call; so creation waits for
 // the web view thread's single answer on the reply semaphore.
+#include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -130,6 +132,13 @@ LRESULT CALLBACK browser_window_proc(HWND window, UINT message, WPARAM wparam, L
             case WM_SETFOCUS:
                 if (host->controller) host->controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
                 break;
+            case WV2_MSG_SET_SCALE:
+                host->host_scale = std::bit_cast<double>(lparam);
+                wv2_apply_rasterization_scale(host);
+                return 0;
+            // The window moved to a monitor of another scale.
+            case WM_DPICHANGED:
+            case WM_DPICHANGED_AFTERPARENT: wv2_apply_rasterization_scale(host); break;
             case WM_SIZE:
                 if (host->controller) {
                     RECT bounds{};
@@ -202,9 +211,11 @@ bool show_browser(WV2Host* host, HWND parent, WPARAM ready) {
     if (SetParent(host->window, parent) == nullptr && GetLastError() != 0) return false;
     if (!SetWindowPos(host->window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED))
         return false;
+    wv2_apply_rasterization_scale(host);
     if (FAILED(host->controller->put_IsVisible(TRUE))) return false;
     ReleaseSemaphore(host->reply, 1, nullptr);
-    ShowWindow(host->window, SW_SHOW);
+    // Shown without taking the focus: that comes when the musician clicks.
+    ShowWindow(host->window, SW_SHOWNA);
     return true;
 }
 
@@ -255,6 +266,9 @@ DWORD WINAPI browser_thread(void* parameter) {
     WV2Host* host = start.host;
     host->webview_thread_id = GetCurrentThreadId();
     host->controller = nullptr;
+    // Before any window of this thread exists: a window keeps the awareness
+    // it was created with.
+    if (start.embed) wv2_match_dpi_awareness(start.parent);
     Browser browser{};
     bool started = open_browser_window(start, &browser);
     if (started) {
@@ -279,6 +293,7 @@ WV2Host* new_host(HMODULE loader, const WV2HostCallbacks* callbacks, const WV2Me
     if (host == nullptr) return nullptr;
     host->loader = loader;
     host->ui_thread_id = GetCurrentThreadId();
+    host->host_scale = 1.0;
     host->callbacks = *callbacks;
     host->page.user_data = host;
     host->page.format_name = callbacks->format_name;
@@ -370,6 +385,7 @@ WV2Host* wv2_host_create(bool embed, HWND parent, const WV2HostCallbacks* callba
     if (host->page.values != nullptr && host->reply != nullptr) {
         reserved = reserve_temporary_name(reserved_name);
         if (reserved && open_relay_window(host, embed, parent) && open_exchange(host)) {
+            host->parent = embed ? parent : nullptr;
             StartRecord start{host, embed, parent, width, height, source, page_path, reserved_name};
             shown = start_thread(host, start);
         }
@@ -390,6 +406,12 @@ bool wv2_host_can_start(const char* loader_folder) {
 
 // [main-thread]
 HWND wv2_host_window(WV2Host* host) { return host != nullptr ? host->window : nullptr; }
+
+// [main-thread]
+void wv2_host_set_scale(WV2Host* host, double scale) {
+    if (host == nullptr || !(scale > 0) || !std::isfinite(scale)) return;
+    wv2_post_to_browser(host, WV2_MSG_SET_SCALE, 0, std::bit_cast<LPARAM>(scale));
+}
 
 // [main-thread]
 void wv2_host_idle(WV2Host*) {}

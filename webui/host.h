@@ -48,6 +48,12 @@ WV2Host* wv2_host_create(bool embed, HWND parent, const WV2HostCallbacks* callba
 // [main-thread] The browser's window: the wrapper sizes it and times on it.
 HWND wv2_host_window(WV2Host* host);
 
+// [main-thread] The host's content scale (2 on a 200 % display, as the host
+// reports it; 1 when it reports none). The browser draws its pixels at the
+// larger of this and its monitor's scale. Values that are not a positive
+// number are ignored.
+void wv2_host_set_scale(WV2Host* host, double scale);
+
 // [main-thread] Nothing to do: every message is handled as it arrives.
 void wv2_host_idle(WV2Host* host);
 

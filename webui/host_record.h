@@ -8,10 +8,12 @@
 #include <cstdint>
 
 #include "webui/host.h"
+#include "webui/page_messages.h"
 #include "webui/webview2.h"
 
-// Private messages. The first four go to the browser's window on the web
-// view thread, the last three to the relay window on the UI thread.
+// Private messages. The first four and the last go to the browser's window
+// on the web view thread, the other three to the relay window on the UI
+// thread.
 enum : UINT {
     WV2_MSG_CONTROLLER_READY = 0x8000,  // wParam 1 success, 0 failure
     WV2_MSG_CLOSE = 0x8001,
@@ -20,6 +22,7 @@ enum : UINT {
     WV2_MSG_BEGIN_EDIT = 0x8004,  // wParam index, lParam float bits
     WV2_MSG_PERFORM_EDIT = 0x8005,
     WV2_MSG_END_EDIT = 0x8006,
+    WV2_MSG_SET_SCALE = 0x8007,  // lParam the host's content scale, a double's bits
 };
 
 // What the page side works with: the callbacks record with the host as user
@@ -44,6 +47,7 @@ static_assert(WV2_SAME_FIELD(user_data) && WV2_SAME_FIELD(format_name) && WV2_SA
 
 struct WV2Host {
     HWND window;  // the browser's window; null after a failed start
+    HWND parent;  // the host's window it is embedded in, or null
     HMODULE loader;  // WebView2Loader.dll, or the installed runtime's library
     DWORD ui_thread_id;
     HANDLE reply;  // one answer of the web view thread to a waiting request
@@ -61,6 +65,7 @@ struct WV2Host {
     // The web view thread itself: destroy waits for it to be gone, and can
     // still clean up when the browser's window was destroyed from outside.
     HANDLE thread;
+    double host_scale;  // web view thread only: the host's content scale, 1 when it gave none
 };
 
 static_assert(sizeof(std::atomic<uint8_t>) == 1 && std::atomic<uint8_t>::is_always_lock_free);
@@ -147,6 +152,22 @@ void wv2_wait(HANDLE object);
 
 // [main-thread] Takes the exchange lock, serving the relay window meanwhile.
 bool wv2_take_lock_on_ui_thread(WV2Host* host);
+
+// --- High-DPI displays (display_scale.cpp) --------------------------------------
+
+// [web-view-thread] Gives this thread the DPI awareness of the host's window,
+// where Windows can; the process's own awareness is never changed.
+void wv2_match_dpi_awareness(HWND parent);
+
+// [web-view-thread] The browser draws at the larger of the host's content
+// scale and the scale of the monitor its window is on.
+void wv2_apply_rasterization_scale(WV2Host* host);
+
+// --- Keys for the host (host_keys.cpp) ------------------------------------------
+
+// [web-view-thread] Posts a key the page handed on to the top-level window
+// of the host's frame; nothing for a free-standing editor.
+void wv2_hand_key_to_host(const WV2Host* host, const yawp::page_messages::PageKey& key, bool down);
 
 // --- Navigation (navigation.cpp) ------------------------------------------------
 

@@ -682,9 +682,21 @@ public:
     STRAY(get_DefaultBackgroundColor, (COREWEBVIEW2_COLOR*))
     STRAY(put_DefaultBackgroundColor, (COREWEBVIEW2_COLOR))
     STRAY(get_RasterizationScale, (double*))
-    STRAY(put_RasterizationScale, (double))
+    HRESULT STDMETHODCALLTYPE put_RasterizationScale(double scale) override {
+        note(L"put_RasterizationScale " + std::to_wstring(scale));
+        HRESULT result = enter("put_RasterizationScale");
+        std::lock_guard<std::mutex> lock(record_mutex());
+        state().rasterization_scale = scale;
+        return result;
+    }
     STRAY(get_ShouldDetectMonitorScaleChanges, (BOOL*))
-    STRAY(put_ShouldDetectMonitorScaleChanges, (BOOL))
+    HRESULT STDMETHODCALLTYPE put_ShouldDetectMonitorScaleChanges(BOOL value) override {
+        note(L"put_ShouldDetectMonitorScaleChanges " + std::to_wstring(value));
+        HRESULT result = enter("put_ShouldDetectMonitorScaleChanges");
+        std::lock_guard<std::mutex> lock(record_mutex());
+        state().detects_monitor_scale = value;
+        return result;
+    }
     STRAY(add_RasterizationScaleChanged, (ICoreWebView2RasterizationScaleChangedEventHandler*, EventRegistrationToken*))
     STRAY(remove_RasterizationScaleChanged, (EventRegistrationToken))
     STRAY(get_BoundsMode, (COREWEBVIEW2_BOUNDS_MODE*))
@@ -791,6 +803,17 @@ void make_profile(const wchar_t* folder) {
     CloseHandle(file);
 }
 
+int thread_dpi_awareness() {
+    using GetThreadContext = HANDLE(WINAPI*)();
+    using AwarenessOf = int(WINAPI*)(HANDLE);
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    auto context = reinterpret_cast<GetThreadContext>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    auto awareness = reinterpret_cast<AwarenessOf>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    return context != nullptr && awareness != nullptr ? awareness(context()) : -1;
+}
+
 bool in_single_threaded_apartment() {
     APTTYPE type{};
     APTTYPEQUALIFIER qualifier{};
@@ -831,6 +854,8 @@ HRESULT double_create_environment(const wchar_t* entry, PCWSTR user_data_folder,
     auto record = std::make_shared<Record>();
     record->state.thread = GetCurrentThreadId();
     record->state.apartment_ok = in_single_threaded_apartment();
+    record->state.detects_monitor_scale = TRUE;  // the runtime's own default
+    record->state.thread_dpi_awareness = thread_dpi_awareness();
     EnumThreadWindows(GetCurrentThreadId(), note_browser_window, reinterpret_cast<LPARAM>(record.get()));
     copy_text(record->state.profile_folder, user_data_folder);
     read_options(options, record.get());

@@ -22,6 +22,10 @@ struct WV2DoubleState {
     BOOL apartment_ok;    // the environment was created in a single-threaded apartment
     int events_handled;   // raised events whose handler has returned
     int sent;             // strings posted to the page
+    double rasterization_scale;   // the latest put_RasterizationScale, 0 for none
+    BOOL detects_monitor_scale;   // the latest put_ShouldDetectMonitorScaleChanges (TRUE until one)
+    int thread_dpi_awareness;     // of the thread that asked for the environment (0 unaware,
+                                  // 1 system, 2 per monitor), -1 where Windows cannot tell
     wchar_t class_name[64];            // of the browser window, seen when the environment was asked for
     wchar_t profile_folder[MAX_PATH];  // the user data folder
     wchar_t browser_arguments[128];
