@@ -1,5 +1,6 @@
 // Layout sanity at the default editor size, a small window and a large
-// HiDPI-sized one: no scroll bars, nothing sticking out of its box, no
+// HiDPI-sized one, at every size the plug-ins open or resize the editor to,
+// and on HiDPI displays: no scroll bars, nothing sticking out of its box, no
 // overlapping text, no console errors. Screenshots go to PAGE_OUT.
 import { describe, it, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -8,6 +9,11 @@ import path from 'node:path';
 import { launch, openEditor, pushAll, deliver, frames, OUT_DIR, DEFAULTS, valueMessage } from './lib/harness.mjs';
 
 const SIZES = [[700, 677], [500, 400], [1400, 1354]];
+
+// The plug-ins open the editor at the default size times the display scale,
+// and musicians resize it from half to three times that, keeping its shape.
+const EDITOR_SIZES = [[350, 339], [700, 677], [1050, 1016], [1400, 1354], [2100, 2031]];
+const DEVICE_SCALES = [1, 1.5, 2, 3];
 
 const NEWS = 'ABCDEFGH ' + JSON.stringify({
   fetched: '2020-01-01T00:00:00.000Z',
@@ -72,6 +78,53 @@ function audit() {
   return problems;
 }
 
+// Where the stage lands in the window, and whether the page can scroll.
+function placement() {
+  const stage = document.getElementById('stage');
+  const r = stage.getBoundingClientRect();
+  const doc = document.scrollingElement;
+  doc.scrollTop = 50;
+  doc.scrollLeft = 50;
+  return {
+    left: r.left, top: r.top, right: r.right, bottom: r.bottom,
+    width: innerWidth, height: innerHeight, dpr: devicePixelRatio,
+    scale: window.Yawp.fit.scale(), design: [stage.offsetWidth, stage.offsetHeight],
+    narrow: stage.classList.contains('narrow'), scrollsClass: document.body.classList.contains('scrolls'),
+    scrollSize: [doc.scrollWidth, doc.scrollHeight], scrolled: [doc.scrollLeft, doc.scrollTop, scrollX, scrollY],
+  };
+}
+
+// The stage fills the window within a pixel, starts on a whole device
+// pixel, shows the default layout scaled as a whole, and nothing scrolls.
+function checkPlacement(p, width, height) {
+  const where = JSON.stringify(p);
+  assert.equal(p.width, width);
+  assert.equal(p.height, height);
+  assert.ok(p.left >= 0 && p.left <= 1 && p.top >= 0 && p.top <= 1, `stage at the corner: ${where}`);
+  assert.ok(Math.abs(p.right - width) <= 1 && Math.abs(p.bottom - height) <= 1, `stage fills the window: ${where}`);
+  assert.ok(p.right <= width + 0.01 && p.bottom <= height + 0.01, `stage inside the window: ${where}`);
+  for (const x of [p.left, p.top]) assert.ok(Math.abs(x * p.dpr - Math.round(x * p.dpr)) < 1e-6, `whole device pixels: ${where}`);
+  assert.ok(Math.abs(p.scale - width / 700) < 1e-9, `the default layout, scaled: ${where}`);
+  assert.equal(p.design[0], 700);
+  assert.ok(Math.abs(p.design[1] - 677) <= 1, where);
+  assert.equal(p.narrow, false);
+  assert.equal(p.scrollsClass, false);
+  assert.ok(p.scrollSize[0] <= width && p.scrollSize[1] <= height, `nothing to scroll: ${where}`);
+  assert.deepEqual(p.scrolled, [0, 0, 0, 0], 'the page does not scroll');
+}
+
+// Every panel awake, meters off centre, stored news: as much on screen as can be.
+async function fillUp(page) {
+  const values = DEFAULTS.slice();
+  values[7] = 1; values[18] = 1; values[27] = 1;
+  values[19] = 2.37; values[21] = -100; values[28] = -100;
+  values[32] = 63.5; values[33] = 0.3; values[34] = 0.42; values[35] = -0.3;
+  await pushAll(page, values);
+  await deliver(page, `m crierV1 initNews ${NEWS}`, 'm crierV1 initSid abc', 'm crierV1 initDone ');
+  await page.waitForTimeout(300);
+  await frames(page);
+}
+
 describe('layout', () => {
   let browser;
   before(async () => {
@@ -83,14 +136,7 @@ describe('layout', () => {
   for (const [width, height] of SIZES) {
     it(`${width} × ${height}: fits, nothing overflows or overlaps`, async () => {
       const { page, errors } = await openEditor(browser, { viewport: { width, height } });
-      const values = DEFAULTS.slice();
-      values[7] = 1; values[18] = 1; values[27] = 1;         // every panel awake
-      values[19] = 2.37; values[21] = -100; values[28] = -100;
-      values[32] = 63.5; values[33] = 0.3; values[34] = 0.42; values[35] = -0.3;
-      await pushAll(page, values);
-      await deliver(page, `m crierV1 initNews ${NEWS}`, 'm crierV1 initSid abc', 'm crierV1 initDone ');
-      await page.waitForTimeout(300);
-      await frames(page);
+      await fillUp(page);
       assert.deepEqual(await page.evaluate(audit), []);
       await page.screenshot({ path: path.join(OUT_DIR, `editor-${width}x${height}.png`) });
 
@@ -172,3 +218,47 @@ describe('layout', () => {
     await page.close();
   });
 });
+
+describe('layout at every editor size', () => {
+  let browser;
+  before(async () => {
+    browser = await launch();
+    fs.mkdirSync(OUT_DIR, { recursive: true });
+  });
+  after(async () => { await browser.close(); });
+
+  for (const [width, height] of EDITOR_SIZES) {
+    it(`${width} × ${height}: the default layout fills the window`, async () => {
+      const { page, errors } = await openEditor(browser, { viewport: { width, height } });
+      await fillUp(page);
+      assert.deepEqual(await page.evaluate(audit), []);
+      checkPlacement(await page.evaluate(placement), width, height);
+      await page.screenshot({ path: path.join(OUT_DIR, `editor-size-${width}x${height}.png`) });
+      assert.deepEqual(errors, []);
+      await page.close();
+    });
+  }
+});
+
+for (const dpr of DEVICE_SCALES) {
+  describe(`layout at display scale ${dpr}`, () => {
+    let browser;
+    before(async () => {
+      browser = await launch({ deviceScaleFactor: dpr });
+      fs.mkdirSync(OUT_DIR, { recursive: true });
+    });
+    after(async () => { await browser.close(); });
+
+    it('700 × 677: the default layout fills the window, on whole device pixels', async () => {
+      const { page, errors } = await openEditor(browser);
+      await fillUp(page);
+      assert.deepEqual(await page.evaluate(audit), []);
+      const p = await page.evaluate(placement);
+      assert.equal(p.dpr, dpr);
+      checkPlacement(p, 700, 677);
+      await page.screenshot({ path: path.join(OUT_DIR, `editor-700x677-dpr${dpr}.png`) });
+      assert.deepEqual(errors, []);
+      await page.close();
+    });
+  });
+}

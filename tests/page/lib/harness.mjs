@@ -20,13 +20,15 @@ export const BROWSER_ARGS = [
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
 ];
 
-export async function launch() {
+// opts.deviceScaleFactor: the display scale the pages see (1 by default).
+export async function launch(opts = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'yawp-page-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: CHROMIUM,
     headless: true,
     args: BROWSER_ARGS,
     viewport: { width: 700, height: 677 },
+    deviceScaleFactor: opts.deviceScaleFactor || 1,
   });
   // Only the page's own files may load; the news feed answers whatever
   // the test sets, and by default fails as it does offline.
