@@ -8,6 +8,15 @@
 // To the host:    "g"                    send me every value
 //                 "b|s|e IIIIIIII VVVVVVVV"  begin / set / end a gesture
 //                 "m " + text            a request to the news store
+//                 "k d|u CODE CHAR MODS" a key the page does not use (keys.js),
+//                                        pressed (d) or released (u), in hex
+//                                        without padding: CODE the Windows
+//                                        virtual-key code (KeyboardEvent.keyCode,
+//                                        1 to fe), CHAR the code point it types
+//                                        or 0, MODS shift 1, ctrl 2, alt 4,
+//                                        meta 8, auto-repeat 10; "k d 20 20 0"
+//                                        is the space bar. A plug-in that does
+//                                        not know "k" ignores it.
 (function (Y) {
   'use strict';
 

@@ -102,6 +102,7 @@
     Y.presetMenu.start();
     Y.bridge.onText(Y.news.receive);
     const link = Y.bridge.start();
+    Y.keys.start(Y.bridge.send);
     Y.news.start(Y.bridge.send);
     document.documentElement.dataset.host = link.simulated ? 'preview' : 'plugin';
     if (link.simulated) {

@@ -134,6 +134,7 @@
       } else if (kind === 'm') {
         crier(text.slice(2));
       }
+      // Keys handed on ("k") would go to a DAW; a browser tab has none.
     }
 
     return {

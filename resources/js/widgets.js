@@ -1,8 +1,9 @@
 // Controls: knobs, the pedal fader, the mix slider and switches, with the
 // handling musicians expect from a plug-in:
 //   drag (Shift for fine), mouse wheel (Shift for fine), double-click or
-//   Ctrl-click for the default, keyboard focus with arrows, Page Up/Down,
-//   Home/End and Delete (default), Enter or a click on the value to type one.
+//   Ctrl-click for the default, a click on the value to type one.
+// The keyboard is the host's (keys.js): a focused control takes no keys, so
+// the space bar and the DAW's shortcuts keep working after a click on a knob.
 // Views redraw once per animation frame, however many values arrive.
 (function (Y) {
   'use strict';
@@ -60,7 +61,7 @@
   function helpText(p) {
     const range = C.format(p.index, p.min) + ' … ' + C.format(p.index, p.max);
     return p.title + (p.hint ? ' — ' + p.hint : '') + '\n' + range +
-      '\nDrag or wheel (Shift: fine) · double-click: default · Enter or click the value: type';
+      '\nDrag or wheel (Shift: fine) · double-click: default · click the value: type';
   }
 
   // ---- read-out bubble while a value is being changed ----
@@ -155,26 +156,9 @@
 
   // ---- gestures shared by every continuous control ----
 
-  function nudge(i, direction, fine) {
-    const p = C.params[i];
-    if (p.isInt) return S.get(i) + direction;
-    const u = C.toUnit(i, S.get(i)) + direction * (fine ? 0.001 : 0.01);
-    let v = C.fromUnit(i, u);
-    if (!p.isLog && !fine) {
-      const grid = (p.max - p.min) * 0.01;
-      v = Math.round(v / grid) * grid;
-    }
-    return v;
-  }
-
-  const KEYS = {
-    ArrowUp: 1, ArrowRight: 1, ArrowDown: -1, ArrowLeft: -1, PageUp: 10, PageDown: -10,
-  };
-
   function attach(control, i, opts) {
     const p = C.params[i];
     let drag = null;
-    let keyHeld = false;
     let wheelTimer = 0;
     let wheelSteps = 0;
 
@@ -234,29 +218,6 @@
       clearTimeout(wheelTimer);
       wheelTimer = setTimeout(function () { wheelSteps = 0; S.end(i); }, WHEEL_END_MS);
     }, { passive: false });
-
-    control.addEventListener('keydown', function (e) {
-      let v = null;
-      if (e.key in KEYS) v = nudge(i, KEYS[e.key], e.shiftKey);
-      else if (e.key === 'Home') v = p.min;
-      else if (e.key === 'End') v = p.max;
-      else if (e.key === 'Enter') { e.preventDefault(); startEntry(i, opts.valueEl, control); return; }
-      else if (e.key === 'Delete' || e.key === 'Backspace') { e.preventDefault(); S.setOnce(i, p.def); return; }
-      else return;
-      e.preventDefault();
-      keyHeld = true;
-      S.change(i, v);
-    });
-
-    function keyDone() {
-      if (!keyHeld) return;
-      keyHeld = false;
-      S.end(i);
-    }
-    control.addEventListener('keyup', function (e) {
-      if (e.key in KEYS || e.key === 'Home' || e.key === 'End') keyDone();
-    });
-    control.addEventListener('blur', keyDone);
   }
 
   function sliderRole(control, i, orientation) {
@@ -304,7 +265,7 @@
     cell.dataset.key = p.key;
     sliderRole(knobEl, i);
     attach(knobEl, i, {
-      axis: 'y', valueEl: valueEl,
+      axis: 'y',
       travel: function () { return KNOB_TRAVEL * Y.fit.scale(); },
     });
     anchors[i] = knobEl;
@@ -334,7 +295,7 @@
     read.append(valueEl, now);
     sliderRole(faderEl, i, 'vertical');
     attach(faderEl, i, {
-      axis: 'y', valueEl: valueEl,
+      axis: 'y',
       travel: function () { return plate.getBoundingClientRect().height; },
       // A press on the plate puts the pedal there; a press on the thumb
       // only grabs it.
@@ -369,7 +330,7 @@
     wrap.append(el('span', 'cell-label', C.params[i].label), slider, valueEl);
     sliderRole(slider, i, 'horizontal');
     attach(slider, i, {
-      axis: 'x', valueEl: valueEl,
+      axis: 'x',
       travel: function () { return track.getBoundingClientRect().width; },
       jump: function (e) {
         if (e.target === thumb || e.shiftKey) return null;

@@ -100,9 +100,8 @@ describe('news', () => {
     assert.equal(await page.locator('#news-list .news-title').textContent(), 'An old note');
     await page.click('#news-close');
     await clearSent(page);
-    await page.focus('[role=slider][data-key="mix"]');
-    await page.keyboard.press('ArrowDown');
-    assert.deepEqual(await sent(page), ['b 00000001 42c80000', 's 00000001 42c60000', 'e 00000001 42c60000']);
+    await page.click('[role=switch][data-key="lfo_on"]');
+    assert.deepEqual(await sent(page), ['b 00000012 00000000', 's 00000012 3f800000', 'e 00000012 3f800000']);
     assert.deepEqual(errors, []);
     await page.close();
   });

@@ -31,8 +31,9 @@ describe('standalone preview', () => {
     assert.ok(readings.size > 2, [...readings].join(' '));
 
     // An edit comes back as the host's value.
-    await page.focus('[role=slider][data-key="lfo_sync_rate"]');
-    await page.keyboard.press('ArrowDown');
+    const rate = await page.locator('[role=slider][data-key="lfo_sync_rate"]').boundingBox();
+    await page.mouse.move(rate.x + rate.width / 2, rate.y + rate.height / 2);
+    await page.mouse.wheel(0, 100);
     await page.waitForTimeout(50);
     assert.equal(await page.getAttribute('[role=slider][data-key="lfo_sync_rate"]', 'aria-valuetext'), '1/4 D');
 

@@ -43,6 +43,15 @@ function checkGesture(list, index) {
   assert.equal(list.at(-1).bits, list.at(-2).bits, 'the end carries the last value');
 }
 
+// Turns the wheel over a control (-100 is one notch up), then waits for the
+// rest that ends its gesture.
+async function wheel(page, selector, dy) {
+  const c = await centre(page, selector);
+  await page.mouse.move(c.x, c.y);
+  await page.mouse.wheel(0, dy);
+  await page.waitForTimeout(400);
+}
+
 async function valueNow(page, key) {
   return Number(await page.getAttribute(slider(key), 'aria-valuenow'));
 }
@@ -126,18 +135,16 @@ describe('value protocol', () => {
     const { page } = await ready(browser);
     await deliver(page, valueMessage(2, 12.4222007837421), valueMessage(21, -100));
     await frames(page);
-    await page.focus(slider('heel_jaw'));
-    await page.keyboard.press('ArrowUp');
-    await page.focus(slider('lfo_bias'));
-    await page.keyboard.press('ArrowUp');
+    await wheel(page, slider('heel_jaw'), -100);
+    await wheel(page, slider('lfo_bias'), -100);
     const list = await sent(page);
     assert.equal(list[0], 'b 00000002 4146c156');
     assert.equal(bits(12.4222007837421), '4146c156');   // by Python's struct, independently
     assert.equal(list[0].slice(0, 11), 'b 00000002 ');
     assert.ok(list.includes('b 00000015 c2c80000'), JSON.stringify(list));
-    // 12.42 % up one step lands on the 1 % grid; −100 % up one step is −98 %.
-    assert.ok(list.includes(`s 00000002 ${bits(13)}`), JSON.stringify(list));
-    assert.ok(list.includes(`e 00000015 ${bits(-98)}`), JSON.stringify(list));
+    // A notch is 2 % of the travel: 12.42 % goes to 14.42 %, −100 % to −96 %.
+    assert.ok(list.includes(`s 00000002 ${bits(12.4222007837421 + 2)}`), JSON.stringify(list));
+    assert.ok(list.includes(`e 00000015 ${bits(-96)}`), JSON.stringify(list));
     await page.close();
   });
 
@@ -207,8 +214,7 @@ describe('value protocol', () => {
 
     await deliver(page, valueMessage(24, 2));
     await clearSent(page);
-    await page.focus(slider('lfo_free_rate'));
-    await page.keyboard.press('PageUp');
+    await wheel(page, slider('lfo_free_rate'), -500);   // five notches, a tenth of the travel
     list = await gestures(page);
     assert.ok(Math.abs(list.at(-1).value - 2 * Math.pow(100, 0.1)) < 1e-4, String(list.at(-1).value));
     await page.close();
@@ -256,30 +262,10 @@ describe('value protocol', () => {
     await page.close();
   });
 
-  it('keyboard: arrows, Home, End, Delete', async () => {
-    const { page } = await ready(browser);
-    await page.focus(slider('position'));
-    await page.keyboard.press('ArrowUp');
-    await page.keyboard.press('End');
-    await page.keyboard.press('Home');
-    await page.keyboard.press('Delete');
-    await page.focus(slider('lfo_sync_rate'));
-    await page.keyboard.press('ArrowUp');
-    assert.deepEqual(await sent(page), [
-      'b 00000000 42480000', 's 00000000 424c0000', 'e 00000000 424c0000',
-      'b 00000000 424c0000', 's 00000000 42c80000', 'e 00000000 42c80000',
-      'b 00000000 42c80000', 's 00000000 00000000', 'e 00000000 00000000',
-      'b 00000000 00000000', 's 00000000 42480000', 'e 00000000 42480000',
-      'b 00000019 41000000', 's 00000019 41100000', 'e 00000019 41100000',
-    ]);
-    await page.close();
-  });
-
   it('typing a value: units, clamping, note lengths, bad text', async () => {
     const { page, errors } = await ready(browser);
     async function type(key, text) {
-      await page.focus(slider(key));
-      await page.keyboard.press('Enter');
+      await page.click(`.cell[data-key="${key}"] .value`);
       const input = page.locator('input.entry');
       await input.fill(text);
       await input.press('Enter');
@@ -294,8 +280,7 @@ describe('value protocol', () => {
     ]);
 
     await clearSent(page);
-    await page.focus(slider('mix'));
-    await page.keyboard.press('Enter');
+    await page.click('.hslider-wrap .value');
     await page.locator('input.entry').fill('loud');
     await page.locator('input.entry').press('Enter');
     assert.equal(await page.locator('input.entry.is-bad').count(), 1);
@@ -303,7 +288,12 @@ describe('value protocol', () => {
     assert.equal(await page.locator('input.entry').count(), 0);
     assert.deepEqual(await sent(page), []);
 
-    // A click on the read-out opens the same box.
+    // The box of the pedal's read-out, then a knob's once more.
+    await page.click('.pedal-read .value');
+    await page.locator('input.entry').fill('25');
+    await page.locator('input.entry').press('Enter');
+    assert.deepEqual(await sent(page), [`b 00000000 ${bits(50)}`, `s 00000000 ${bits(25)}`, `e 00000000 ${bits(25)}`]);
+    await clearSent(page);
     await page.click('.cell[data-key="toe_age"] .value');
     await page.locator('input.entry').fill('33');
     await page.locator('input.entry').press('Enter');

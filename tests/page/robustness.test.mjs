@@ -47,13 +47,17 @@ describe('malformed host messages', () => {
     await deliver(page, valueMessage(2, 150), valueMessage(29, 0));
     await frames(page);
     await clearSent(page);
-    await page.focus('[data-key="heel_jaw"][role=slider]');
-    await page.keyboard.press('ArrowDown');
+    const wheel = async (key, dy) => {
+      const box = await page.locator(`[data-key="${key}"][role=slider]`).boundingBox();
+      await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+      await page.mouse.wheel(0, dy);
+      await page.waitForTimeout(400);
+    };
+    await wheel('heel_jaw', 100);
     const list = await sent(page);
     assert.equal(list[0], 'b 00000002 43160000', 'begins from what the host said');
-    assert.equal(list[1], 's 00000002 42c60000', 'one step down from the top of the range');
-    await page.focus('[data-key="env_attack"][role=slider]');
-    await page.keyboard.press('ArrowUp');
+    assert.equal(list[1], 's 00000002 42c40000', 'one notch down from the top of the range');
+    await wheel('env_attack', -100);
     const attack = (await sent(page)).slice(3);
     assert.equal(attack[0], 'b 0000001d 00000000');
     assert.ok(Buffer.from(attack[1].slice(11), 'hex').readFloatBE(0) >= 1, attack[1]);
