@@ -10,6 +10,7 @@
 #include "news/reply_sink.h"
 #include "x11editor/frames.h"
 #include "x11editor/helper_process.h"
+#include "x11editor/helper_texts.h"
 #include "webui/page_messages.h"
 
 // The news store answers the page through wv2_host_send_text(WV2Host*, ...);
@@ -88,8 +89,9 @@ void handle_page_text(EditorLink* link, const char* text) {
             for (uint32_t i = 0; i < link->count; ++i) send_value(link, i);
             return;
         case PageMessageKind::kNews: crier_handle_message(&link->news, message.text); return;
-        // Keys for the host are the helper's to hand on: it has the X
-        // connection and knows the host's window.
+        // Keys for the host are the helper's to hand on (it has the X
+        // connection and knows the host's window), and it never forwards
+        // them; one that still came would have nowhere to go from here.
         case PageMessageKind::kKeyDown:
         case PageMessageKind::kKeyUp:
         case PageMessageKind::kIgnored: return;
@@ -175,6 +177,13 @@ void editor_link_send_text(EditorLink* link, const char* text) {
     if (message == nullptr) return;
     send_frame(link, message, std::strlen(message));
     std::free(message);
+}
+
+void editor_link_set_scale(EditorLink* link, double scale) {
+    if (link == nullptr) return;
+    char text[kScaleTextLength + 1];
+    format_scale_text(text, scale);
+    send_frame(link, text, kScaleTextLength);
 }
 
 }  // namespace yawp::x11editor

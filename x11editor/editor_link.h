@@ -48,4 +48,11 @@ void editor_link_set_parameter(EditorLink* link, uint32_t index, float value);
 // [main-thread] Sends "m " and the text to the page.
 void editor_link_send_text(EditorLink* link, const char* text);
 
+// [main-thread] The host's scale for the editor (2 on a display twice as
+// dense); a value <= 0 or not finite means the host gave none, and the
+// helper goes by the desktop's settings. The helper draws the page at this
+// scale in whatever size its window is; the window's size stays the
+// host's (or the wrapper's) to set. Any number of calls, at any time.
+void editor_link_set_scale(EditorLink* link, double scale);
+
 }  // namespace yawp::x11editor

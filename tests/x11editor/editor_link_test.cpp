@@ -141,6 +141,26 @@ TEST_F(EditorLinkTest, PageTextsBecomeEditsAndAnswersInOrder) {
     EXPECT_EQ(received(), expected);
 }
 
+// The host's scale goes to the helper as often as the host gives it, in
+// order with the page's texts.
+TEST_F(EditorLinkTest, TheHostsScaleGoesToTheHelper) {
+    page_sends("");
+    Recorder recorder;
+    EditorLink* link = open(&recorder);
+    ASSERT_NE(link, nullptr);
+    editor_link_set_scale(link, 2.0);
+    editor_link_set_parameter(link, 1, 1.0f);
+    editor_link_set_scale(link, 1.5);
+    editor_link_set_scale(link, 0.0);
+    editor_link_set_scale(link, -3.0);
+    poll_until(link, [] { return false; }, std::chrono::milliseconds(200));
+    editor_link_close(link);
+    editor_link_set_scale(nullptr, 2.0);  // harmless
+    ASSERT_TRUE(wait_for_no_children(std::chrono::milliseconds(2000)));
+    EXPECT_EQ(received(), (std::vector<std::string>{"z 40000000", value_message(1, 1.0f), "z 3fc00000", "z 00000000",
+                                                    "z 00000000"}));
+}
+
 TEST_F(EditorLinkTest, AMebibyteAnswerGetsThroughAFullSocket) {
     std::string news;
     for (size_t i = 0; news.size() < (1u << 20); ++i) news += char('a' + i % 26);

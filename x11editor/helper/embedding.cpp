@@ -17,13 +17,20 @@ void fit_to(GtkWidget* plug, int width, int height) {
     if (GdkWindow* window = gtk_widget_get_window(plug)) gdk_window_resize(window, width, height);
 }
 
+// X counts a window's size in the screen's pixels, GTK in its own, which
+// are GDK's scale factor (GDK_SCALE) times larger; rounded up, so that the
+// plug never leaves a seam of the parent showing.
+int in_gtk_pixels(int pixels, int gdk_scale) { return (pixels + gdk_scale - 1) / gdk_scale; }
+
 // The parent's own events reach us because we asked for its structure
 // events: a resize makes the plug follow, and its end ends the plug.
 GdkFilterReturn on_parent_event(GdkXEvent* native, GdkEvent*, gpointer data) {
     auto* embedding = static_cast<Embedding*>(data);
     const auto* event = static_cast<const XEvent*>(native);
     if (event->type == ConfigureNotify) {
-        fit_to(embedding->plug, event->xconfigure.width, event->xconfigure.height);
+        const int gdk_scale = gdk_window_get_scale_factor(embedding->parent);
+        fit_to(embedding->plug, in_gtk_pixels(event->xconfigure.width, gdk_scale),
+               in_gtk_pixels(event->xconfigure.height, gdk_scale));
     } else if (event->type == DestroyNotify && event->xdestroywindow.window == event->xdestroywindow.event) {
         gtk_widget_destroy(embedding->plug);
     }

@@ -6,7 +6,10 @@
 // PARENT_WINDOW is the X11 window to live in (decimal or 0x hex), SOCKET_FD
 // our end of the plug-in's socket, PAGE_FILE the page's absolute path.
 // Texts travel over the socket in frames (x11editor/frames.h): what the
-// page posts goes to the plug-in, what the plug-in sends goes to the page.
+// page posts goes to the plug-in, what the plug-in sends goes to the page;
+// except the plug-in's texts for the helper itself (helper_texts.h), and
+// the keys the page hands on to the host, which the helper sends to the
+// host's window as X key events.
 // The program ends when the socket closes or its window goes away.
 #include <cerrno>
 #include <cstdio>
@@ -17,13 +20,17 @@
 #include <gtk/gtk.h>
 #include <sys/socket.h>
 
+#include "webui/page_messages.h"
 #include "x11editor/frames.h"
 #include "x11editor/helper/embedding.h"
+#include "x11editor/helper/host_keys.h"
 #include "x11editor/helper/page_view.h"
+#include "x11editor/helper_texts.h"
 
 namespace {
 
 using namespace yawp::x11editor;
+using yawp::page_messages::PageMessageKind;
 
 constexpr size_t kReadChunk = 64 * 1024;
 // The first frame tells the plug-in that the program and its libraries
@@ -31,6 +38,7 @@ constexpr size_t kReadChunk = 64 * 1024;
 constexpr char kHello[] = "r";
 
 struct Editor {
+    unsigned long parent;  // the window we live in
     int fd;
     GtkWidget* view;
     FrameReader reader;
@@ -64,7 +72,26 @@ void send_text(Editor* editor, const char* text) {
         editor->write_watch = g_unix_fd_add(editor->fd, G_IO_OUT, on_writable, editor);
 }
 
-void on_page_text(void* data, const char* text) { send_text(static_cast<Editor*>(data), text); }
+// A key the page does not use is the host's: it goes to the host's window
+// here, where the X connection is, and the plug-in never hears of it.
+void on_page_text(void* data, const char* text) {
+    auto* editor = static_cast<Editor*>(data);
+    const auto message = yawp::page_messages::read_page_message(text, 0);
+    if (message.kind == PageMessageKind::kKeyDown || message.kind == PageMessageKind::kKeyUp) {
+        host_keys_send(editor->parent, message.key, message.kind == PageMessageKind::kKeyDown);
+        return;
+    }
+    send_text(editor, text);
+}
+
+// One text of the plug-in's: ours, or the page's.
+void on_plugin_text(Editor* editor, const char* text, size_t length) {
+    double scale = 0;
+    if (read_scale_text(text, &scale))
+        page_view_set_scale(editor->view, scale);
+    else
+        page_view_deliver(editor->view, text, length);
+}
 
 // Everything the plug-in sent so far goes to the page, in order. End of
 // file or garbage ends the program.
@@ -83,7 +110,7 @@ gboolean on_readable(gint fd, GIOCondition, gpointer data) {
             size_t length = 0;
             FrameStatus status;
             while ((status = frame_reader_next(&editor->reader, &text, &length)) == FrameStatus::kFrame)
-                page_view_deliver(editor->view, text, length);
+                on_plugin_text(editor, text, length);
             if (status == FrameStatus::kNeedMore) return G_SOURCE_CONTINUE;
         }
         break;
@@ -110,7 +137,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: yawp-wah-editor PARENT_WINDOW SOCKET_FD PAGE_FILE\n");
         return 2;
     }
-    Editor editor{int(fd), nullptr, {}, {}, 0};
+    Editor editor{parent, int(fd), nullptr, {}, {}, 0};
     send_text(&editor, kHello);
     // GDK must talk X11: the parent is an X11 window.
     gdk_set_allowed_backends("x11");

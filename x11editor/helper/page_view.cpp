@@ -42,6 +42,12 @@ constexpr char kWebViewShim[] = R"js(
 })();
 )js";
 
+// GTK keeps the font resolution in 1024ths of a dot per inch; 96 is what
+// desktops call 1.
+constexpr double kXftDpiUnit = 1024.0;
+constexpr double kUnscaledDpi = 96.0;
+constexpr char kHostScaleKey[] = "yawp-host-scale";
+
 constexpr char kDeliverStart[] = "window.__yawpDeliver && window.__yawpDeliver(\"";
 constexpr char kDeliverEnd[] = "\")";
 
@@ -96,6 +102,26 @@ gboolean on_decide_policy(WebKitWebView* view, WebKitPolicyDecision* decision, W
     return TRUE;
 }
 
+// The desktop's scale when GDK does not scale by itself: the font
+// resolution the desktop asks for (Xft.dpi), 1 when it asks for none.
+double desktop_font_scale(GtkWidget* view) {
+    gint dpi = 0;
+    g_object_get(gtk_widget_get_settings(view), "gtk-xft-dpi", &dpi, nullptr);
+    return dpi > 0 ? dpi / kXftDpiUnit / kUnscaledDpi : 1.0;
+}
+
+// GDK draws every widget at its own scale factor already (whole numbers
+// only); WebKit's zoom makes up the rest. The host's scale replaces GDK's,
+// it is never multiplied with it: under GDK_SCALE=2 with a host scale of 2
+// the zoom is 1.
+void apply_scale(GtkWidget* view) {
+    const double host = *static_cast<const double*>(g_object_get_data(G_OBJECT(view), kHostScaleKey));
+    const int gdk_scale = gtk_widget_get_scale_factor(view);
+    const double zoom = host > 0 ? host / gdk_scale : gdk_scale > 1 ? 1.0 : desktop_font_scale(view);
+    if (webkit_web_view_get_zoom_level(WEBKIT_WEB_VIEW(view)) != zoom)
+        webkit_web_view_set_zoom_level(WEBKIT_WEB_VIEW(view), zoom);
+}
+
 }  // namespace
 
 GtkWidget* page_view_new(const char* page_file, PageTextHandler handler, void* user_data) {
@@ -125,6 +151,14 @@ GtkWidget* page_view_new(const char* page_file, PageTextHandler handler, void* u
                          return TRUE;
                      }),
                      nullptr);
+    // The scale GDK draws at is known once the view is on a screen, and
+    // changes when the desktop's does.
+    g_object_set_data_full(G_OBJECT(view), kHostScaleKey, g_new0(double, 1), g_free);
+    g_signal_connect(view, "notify::scale-factor", G_CALLBACK(+[](GtkWidget* v, GParamSpec*, gpointer) {
+                         apply_scale(v);
+                     }),
+                     nullptr);
+    apply_scale(view);
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), uri);
     g_free(uri);
     return view;
@@ -139,4 +173,9 @@ void page_view_deliver(GtkWidget* view, const char* text, size_t length) {
     webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script->str, gssize(script->len), nullptr, nullptr,
                                         nullptr, nullptr, nullptr);
     g_string_free(script, TRUE);
+}
+
+void page_view_set_scale(GtkWidget* view, double host_scale) {
+    *static_cast<double*>(g_object_get_data(G_OBJECT(view), kHostScaleKey)) = host_scale;
+    apply_scale(view);
 }

@@ -15,3 +15,10 @@ GtkWidget* page_view_new(const char* page_file, PageTextHandler handler, void* u
 // Hands one text to the page's "message" listeners. Invalid UTF-8 is
 // dropped, as the Windows bridge drops it.
 void page_view_deliver(GtkWidget* view, const char* text, size_t length);
+
+// The scale to draw the page at: the host's (see helper_texts.h), or 0 to
+// go by the desktop: GDK's own scale factor (GDK_SCALE, the desktop's
+// window scaling) or else the font resolution (Xft.dpi) over 96. The
+// page's layout stays the same; only how many pixels it takes changes, and
+// the page fits itself to the window it is given.
+void page_view_set_scale(GtkWidget* view, double host_scale);
