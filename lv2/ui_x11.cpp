@@ -5,17 +5,30 @@
 // module. Like every LV2 UI it shares nothing with the plug-in instance: it
 // writes control ports through the host and hears of port values through
 // port_event.
+//
+// Its size is the page's times the host's scale (ui:scaleFactor). A host
+// that gives none gets the page's own size: toolkits that scale the desktop
+// (GDK_SCALE) scale what a UI asks for themselves, and the helper draws
+// the page sharp at the desktop's scale all the same. The musician may make
+// it larger or smaller; with the host's instance-access feature the last
+// size is kept for that plug-in instance while this library stays loaded,
+// so that an editor closed and opened again comes back as it was left.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include "lv2/ports.h"
 #include "lv2/ui_ports.h"
 #include "lv2/uris.h"
 #include "x11editor/editor_link.h"
+#include "x11editor/helper_texts.h"
 #include "webui/page_size.h"
 
 // Last: Xlib's macros (None, Status, Bool) must not reach the headers above.
@@ -27,13 +40,58 @@ namespace {
 
 using catalogue::kCount;
 
+struct Size {
+    int width;
+    int height;
+};
+
 struct Ui {
     x11editor::EditorLink* link;
     Display* display;  // ours alone, for our window
     Window parent;     // the host's
     Window window;     // ours, the UI's widget; the helper lives in it
     UiPortWriter ports;  // the page's gestures, as port writes
+    const void* instance;  // the plug-in instance, when the host tells it
 };
+
+// --- The size an editor was left at -------------------------------------------------
+
+// A handful of instances is plenty for one host's open editors; the oldest
+// entry makes room for a new one. Only the host's UI thread comes here.
+constexpr size_t kRememberedSizes = 16;
+
+struct RememberedSize {
+    const void* instance;
+    Size size;
+};
+
+RememberedSize g_remembered[kRememberedSizes];
+size_t g_next_remembered = 0;
+
+// [main-thread] The size the editor of `instance` was left at, if any.
+bool remembered_size(const void* instance, Size* size) {
+    if (instance == nullptr) return false;
+    for (const RememberedSize& r : g_remembered)
+        if (r.instance == instance) {
+            *size = r.size;
+            return true;
+        }
+    return false;
+}
+
+// [main-thread]
+void remember_size(const void* instance, Size size) {
+    if (instance == nullptr) return;
+    for (RememberedSize& r : g_remembered)
+        if (r.instance == instance) {
+            r.size = size;
+            return;
+        }
+    g_remembered[g_next_remembered] = {instance, size};
+    g_next_remembered = (g_next_remembered + 1) % kRememberedSizes;
+}
+
+// --- Our window ------------------------------------------------------------------------
 
 // [main-thread] Errors on our connection end here, not in the process's X
 // error handler (GDK's ends the process): the host may destroy its parent,
@@ -44,24 +102,31 @@ int ignore_error(Display*, xError*, XExtCodes*, int* result) {
     return 1;
 }
 
-// [main-thread] Our window: a child of the parent at the page's size,
-// showing the parent's background until the helper covers it. Hosts that
-// wrap X11 UIs in a toolkit (suil) size and embed only a child of the
-// parent they gave, never the parent itself. False when there is no
-// display or no such parent.
-bool open_window(Ui* ui, uintptr_t parent) {
+// [main-thread] Our connection, with its errors kept to itself.
+bool open_display(Ui* ui) {
     ui->display = XOpenDisplay(nullptr);
     if (ui->display == nullptr) return false;
     if (XExtCodes* codes = XAddExtension(ui->display)) XESetError(ui->display, codes->extension, ignore_error);
+    return true;
+}
+
+// [main-thread] Our window: a child of the parent at the editor's size,
+// showing the parent's background until the helper covers it. Hosts that
+// wrap X11 UIs in a toolkit (suil) size and embed only a child of the
+// parent they gave, never the parent itself. False when there is no such
+// parent.
+bool open_window(Ui* ui, uintptr_t parent, Size size) {
     ui->parent = Window(parent);
     XWindowAttributes attributes;
     if (XGetWindowAttributes(ui->display, ui->parent, &attributes) == 0) return false;
     XSetWindowAttributes background;
     background.background_pixmap = ParentRelative;
-    ui->window = XCreateWindow(ui->display, ui->parent, 0, 0, page_size::kWidth, page_size::kHeight, 0,
+    ui->window = XCreateWindow(ui->display, ui->parent, 0, 0, unsigned(size.width), unsigned(size.height), 0,
                                CopyFromParent, InputOutput, CopyFromParent, CWBackPixmap, &background);
-    // The parent's size changes reach idle(), which makes ours follow.
+    // The parent's size changes reach idle(), which makes ours follow; our
+    // own (a wrapper such as suil sizes our window itself) are remembered.
     XSelectInput(ui->display, ui->parent, StructureNotifyMask);
+    XSelectInput(ui->display, ui->window, StructureNotifyMask);
     XMapWindow(ui->display, ui->window);
     // The helper looks our window up on its own connection.
     XSync(ui->display, False);
@@ -81,22 +146,22 @@ void resize_window(Ui* ui, int width, int height) {
     if (width <= 0 || height <= 0) return;
     XResizeWindow(ui->display, ui->window, unsigned(width), unsigned(height));
     XFlush(ui->display);
+    remember_size(ui->instance, {width, height});
 }
 
 // [main-thread] Our window takes the parent's latest size; the helper
-// follows ours by itself.
+// follows ours by itself. A size given to our window directly is kept.
 void follow_parent(Ui* ui) {
-    int width = 0;
-    int height = 0;
+    Size parent{0, 0};
     while (XPending(ui->display) > 0) {
         XEvent event;
         XNextEvent(ui->display, &event);
-        if (event.type == ConfigureNotify && event.xconfigure.window == ui->parent) {
-            width = event.xconfigure.width;
-            height = event.xconfigure.height;
-        }
+        if (event.type != ConfigureNotify) continue;
+        const Size size{event.xconfigure.width, event.xconfigure.height};
+        if (event.xconfigure.window == ui->parent) parent = size;
+        if (event.xconfigure.window == ui->window) remember_size(ui->instance, size);
     }
-    resize_window(ui, width, height);
+    resize_window(ui, parent.width, parent.height);
 }
 
 // [main-thread] The page's gestures.
@@ -107,11 +172,25 @@ void end_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)-
 struct Features {
     uintptr_t parent = 0;  // the X11 window to live in
     const LV2UI_Resize* resize = nullptr;
+    double scale = 0;  // the host's ui:scaleFactor, 0 when it gave none
 };
+
+// [main-thread] ui:scaleFactor among the host's options: a float atom.
+double scale_in(const LV2_Options_Option* options, const LV2_URID_Map* map) {
+    if (options == nullptr || map == nullptr) return 0;
+    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID float_type = map->map(map->handle, LV2_ATOM__Float);
+    for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o)
+        if (o->key == key && o->type == float_type && o->size == sizeof(float) && o->value != nullptr)
+            return x11editor::usable_scale(*static_cast<const float*>(o->value));
+    return 0;
+}
 
 // [main-thread] A missing touch feature leaves edits without notifications.
 Features read_features(Ui* ui, const LV2_Feature* const* features) {
     Features found;
+    const LV2_Options_Option* options = nullptr;
+    const LV2_URID_Map* map = nullptr;
     for (size_t i = 0; features != nullptr && features[i] != nullptr; ++i) {
         const LV2_Feature* f = features[i];
         if (f->URI == nullptr) continue;
@@ -121,9 +200,25 @@ Features read_features(Ui* ui, const LV2_Feature* const* features) {
             ui->ports.take_touch(f);
         } else if (std::strcmp(f->URI, LV2_UI__resize) == 0 && f->data != nullptr) {
             found.resize = static_cast<const LV2UI_Resize*>(f->data);
+        } else if (std::strcmp(f->URI, LV2_OPTIONS__options) == 0) {
+            options = static_cast<const LV2_Options_Option*>(f->data);
+        } else if (std::strcmp(f->URI, LV2_URID__map) == 0) {
+            map = static_cast<const LV2_URID_Map*>(f->data);
+        } else if (std::strcmp(f->URI, LV2_INSTANCE_ACCESS_URI) == 0) {
+            ui->instance = f->data;
         }
     }
+    found.scale = scale_in(options, map);
     return found;
+}
+
+// [main-thread] Where the musician left this instance's editor, else the
+// page's size at the host's scale.
+Size first_size(const Ui* ui, double host_scale) {
+    Size size;
+    if (remembered_size(ui->instance, &size)) return size;
+    return {x11editor::scaled_length(page_size::kWidth, host_scale),
+            x11editor::scaled_length(page_size::kHeight, host_scale)};
 }
 
 // [main-thread] Without a parent there is nowhere to show the page: the
@@ -140,15 +235,20 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     ui->ports.write = write;
     ui->ports.controller = controller;
     const x11editor::EditCallbacks callbacks{ui, begin_edit, perform_edit, end_edit};
-    if (found.parent != 0 && open_window(ui, found.parent))
-        ui->link = x11editor::editor_link_open(bundle_path, bundle_path, ui->window, &callbacks, kCount);
+    Size size{page_size::kWidth, page_size::kHeight};
+    if (found.parent != 0 && open_display(ui)) {
+        size = first_size(ui, found.scale);
+        if (open_window(ui, found.parent, size))
+            ui->link = x11editor::editor_link_open(bundle_path, bundle_path, ui->window, &callbacks, kCount);
+    }
     if (ui->link == nullptr) {
         close_window(ui);
         std::free(ui);
         return nullptr;
     }
+    x11editor::editor_link_set_scale(ui->link, found.scale);
     if (found.resize != nullptr && found.resize->ui_resize != nullptr)
-        found.resize->ui_resize(found.resize->handle, page_size::kWidth, page_size::kHeight);
+        found.resize->ui_resize(found.resize->handle, size.width, size.height);
     *widget = reinterpret_cast<LV2UI_Widget>(uintptr_t(ui->window));
     return ui;
 }
