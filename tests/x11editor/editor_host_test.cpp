@@ -16,7 +16,11 @@
 #include <csignal>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <lv2/atom/atom.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include "engine/catalogue.h"
 #include "lv2/ports.h"
@@ -24,6 +28,8 @@
 #include "vst3_host.h"
 #include "x11_test_host.h"
 #include "x11editor/reaper.h"
+
+#include <X11/keysym.h>
 
 namespace Steinberg {
 DEF_CLASS_IID(IPlugFrame)
@@ -82,8 +88,19 @@ public:
     virtual const char* name() const = 0;
 };
 
+// URIDs as a host hands them out: a number per URI, from 1.
+LV2_URID map_uri(LV2_URID_Map_Handle, const char* uri) {
+    static std::vector<std::string> uris;
+    const auto at = std::find(uris.begin(), uris.end(), uri);
+    if (at != uris.end()) return LV2_URID(at - uris.begin() + 1);
+    uris.push_back(uri);
+    return LV2_URID(uris.size());
+}
+
 // The LV2 UI as a host loads it: the module from the bundle, the parent,
-// touch and resize features, port events and idle calls.
+// touch and resize features (the host takes the size the UI asks for),
+// the URID map, the scale among the options and the instance when the
+// test gives them, port events and idle calls.
 class Lv2Editor final : public Editor {
 public:
     explicit Lv2Editor(X11TestHost& host) : host_(host) {
@@ -103,22 +120,36 @@ public:
                       static_cast<Lv2Editor*>(self)->calls_.push_back({'t', port, grabbed ? 1.0f : 0.0f});
                   }};
         resize_ = {this, [](LV2UI_Feature_Handle self, int w, int h) {
-                       static_cast<Lv2Editor*>(self)->asked_size_ = {w, h};
+                       auto* editor = static_cast<Lv2Editor*>(self);
+                       editor->asked_size_ = {w, h};
+                       editor->host_.resize(w, h);
                        return 0;
                    }};
         const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(host_.window())};
         const LV2_Feature touch{LV2_UI__touch, &touch_};
         const LV2_Feature resize{LV2_UI__resize, &resize_};
-        const LV2_Feature* features[] = {&parent, &touch, &resize, nullptr};
+        LV2_URID_Map map{nullptr, map_uri};
+        const LV2_Feature map_feature{LV2_URID__map, &map};
+        const LV2_Options_Option options[] = {
+            {LV2_OPTIONS_INSTANCE, 0, map_uri(nullptr, LV2_UI__scaleFactor), sizeof scale_,
+             map_uri(nullptr, LV2_ATOM__Float), &scale_},
+            {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        const LV2_Feature options_feature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+        const LV2_Feature instance{LV2_INSTANCE_ACCESS_URI, const_cast<void*>(instance_)};
+        std::vector<const LV2_Feature*> features = {&parent, &touch, &resize, &map_feature};
+        if (scale_ > 0) features.push_back(&options_feature);
+        if (instance_ != nullptr) features.push_back(&instance);
+        features.push_back(nullptr);
         LV2UI_Widget widget = reinterpret_cast<LV2UI_Widget>(uintptr_t(1));
-        ui_ = descriptor_->instantiate(descriptor_, YAWP_LV2_URI, YAWP_LV2_BUNDLE, write, this, &widget, features);
+        ui_ = descriptor_->instantiate(descriptor_, YAWP_LV2_URI, bundle_.c_str(), write, this, &widget,
+                                       features.data());
         if (ui_ == nullptr) {
             EXPECT_EQ(widget, nullptr) << "a failed UI leaves no widget";
             return false;
         }
         EXPECT_EQ(host_.parent_of(reinterpret_cast<uintptr_t>(widget)), host_.window())
             << "the UI's window is a child of the parent it was given";
-        EXPECT_EQ(asked_size_, (std::pair<int, int>{kEditorWidth, kEditorHeight}));
+        EXPECT_EQ(asked_size_, expected_size_);
         const auto* idle = static_cast<const LV2UI_Idle_Interface*>(descriptor_->extension_data(LV2_UI__idleInterface));
         EXPECT_NE(idle, nullptr);
         host_.idle = [this, idle] { EXPECT_EQ(idle->idle(ui_), 0); };
@@ -157,6 +188,16 @@ public:
 
     const char* name() const override { return "lv2"; }
 
+    // For the next open: the host's scale (0 for none), the instance it
+    // says the UI belongs to (null for none), the size the UI must ask
+    // for, and the bundle to load the page from.
+    void set_scale(float scale) { scale_ = scale; }
+    void set_instance(const void* instance) { instance_ = instance; }
+    void expect_size(int width, int height) { expected_size_ = {width, height}; }
+    void set_bundle(const std::string& bundle) { bundle_ = bundle; }
+    // The host's drag on its window's corner: the parent changes size.
+    void drag_host_to(int width, int height) { host_.resize(width, height); }
+
 private:
     static constexpr uint32_t kPedalPort = lv2::port_of_parameter(cat::kPosition);
 
@@ -182,7 +223,11 @@ private:
     LV2UI_Touch touch_{};
     LV2UI_Resize resize_{};
     std::pair<int, int> asked_size_{};
+    std::pair<int, int> expected_size_{kEditorWidth, kEditorHeight};
     std::vector<Call> calls_;
+    float scale_ = 0;
+    const void* instance_ = nullptr;
+    std::string bundle_ = YAWP_LV2_BUNDLE;
 };
 
 // The host's run loop, as VST3 hosts offer it through their plug frame.
@@ -522,6 +567,189 @@ TEST(Vst3EditorRunLoop, ARunLoopIsNeededAndOneAttachIsAllowed) {
     view->setFrame(nullptr);
     EXPECT_EQ(view->release(), 0u);
     EXPECT_TRUE(wait_until_no_children(host, milliseconds(3000)));
+}
+
+// --- The LV2 editor's scale, size and keys ------------------------------------------------
+
+struct ScaleCase {
+    float scale;
+    int width;
+    int height;
+    const char* name;
+};
+
+// The page's 700 x 677 times the scale, rounded.
+constexpr ScaleCase kScales[] = {{1.0f, 700, 677, "1"}, {1.5f, 1050, 1016, "1.5"}, {2.0f, 1400, 1354, "2"}};
+constexpr int kDraggedWidth = 1050, kDraggedHeight = 1016;
+// A strip this wide along each edge must be the page's: no host colour,
+// and the page's dark background nearly all of it.
+constexpr int kEdgeStrip = 2;
+constexpr double kEdgeDark = 0.7;
+// On the page at 700 x 677: a label that takes no keys, and the value
+// under the heel's jaw knob, which opens a text field when clicked.
+constexpr int kLabelX = 205, kLabelY = 66;
+constexpr int kValueX = 34, kValueY = 498;
+
+std::string size_name(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
+
+void expect_page_reaches_edges(const Screenshot& shot) {
+    const struct {
+        int x, y, w, h;
+        const char* side;
+    } strips[] = {{0, 0, shot.width, kEdgeStrip, "top"},
+                  {0, shot.height - kEdgeStrip, shot.width, kEdgeStrip, "bottom"},
+                  {0, 0, kEdgeStrip, shot.height, "left"},
+                  {shot.width - kEdgeStrip, 0, kEdgeStrip, shot.height, "right"}};
+    for (const auto& s : strips) {
+        EXPECT_EQ(shot.share(s.x, s.y, s.w, s.h, is_host_background), 0.0) << "the host shows at the " << s.side;
+        EXPECT_GT(shot.share(s.x, s.y, s.w, s.h, is_page_dark), kEdgeDark) << "the page misses the " << s.side;
+    }
+}
+
+// Whether the window is `width` x `height` with the page out to its edges.
+bool page_fills(X11TestHost& host, int width, int height) {
+    const Screenshot shot = host.screenshot();
+    if (shot.width != width || shot.height != height) return false;
+    for (int x : {0, width - 1})
+        for (int y : {0, height / 2, height - 1})
+            if (!is_page_dark(shot.at(x, y))) return false;
+    return shot.share(0, 0, width, height, is_host_background) == 0.0;
+}
+
+// A bundle folder whose page hands keys on to the host: the built one
+// once the page has keys.js; until then a copy whose page gets a stand-in
+// that hands on every key pressed outside a text field, as keys.js does.
+constexpr char kKeysStandIn[] = R"(<script>
+(function () {
+  function handOn(kind) {
+    return function (e) {
+      if (e.target && e.target.tagName === 'INPUT') return;
+      var c = e.key && e.key.length === 1 ? e.key.codePointAt(0) : 0;
+      window.chrome.webview.postMessage('k ' + kind + ' ' + e.keyCode.toString(16) + ' ' + c.toString(16) + ' 0');
+    };
+  }
+  document.addEventListener('keydown', handOn('d'), true);
+  document.addEventListener('keyup', handOn('u'), true);
+})();
+</script>
+</head>)";
+
+std::string bundle_with_keys() {
+    namespace fs = std::filesystem;
+    const fs::path built = YAWP_LV2_BUNDLE;
+    std::ifstream in(built / "index.html");
+    std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (page.find("js/keys.js") != std::string::npos) return built;
+    const fs::path copy = fs::temp_directory_path() / ("yawp-keys-bundle-" + std::to_string(getpid()));
+    fs::remove_all(copy);
+    fs::create_directories(copy);
+    for (const auto& entry : fs::directory_iterator(built))
+        if (entry.path().filename() != "index.html") fs::create_directory_symlink(entry.path(), copy / entry.path().filename());
+    const size_t head = page.find("</head>");
+    if (head != std::string::npos) page.replace(head, 7, kKeysStandIn);
+    std::ofstream(copy / "index.html") << page;
+    std::printf("[ lv2 ] the page has no keys.js yet: a stand-in hands the keys on\n");
+    return copy;
+}
+
+class Lv2EditorInHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(host_.ok()) << "no X display: run under xvfb-run";
+        unsetenv("YAWP_WAH_EDITOR");
+    }
+    void TearDown() override {
+        editor_.close();
+        EXPECT_TRUE(wait_until_no_children(host_, milliseconds(5000))) << "a process was left behind";
+    }
+    X11TestHost host_;
+    Lv2Editor editor_{host_};
+};
+
+TEST_F(Lv2EditorInHost, AtEachScaleTheWindowIsThePagesSizeTimesTheScaleAndThePageFillsIt) {
+    for (const ScaleCase& c : kScales) {
+        SCOPED_TRACE(c.name);
+        editor_.set_scale(c.scale);
+        editor_.expect_size(c.width, c.height);
+        ASSERT_TRUE(editor_.open());
+        ASSERT_GE(host_.wait_for_page(kPageLimit).count(), 0) << "the page never covered the window";
+        EXPECT_TRUE(host_.pump_until([&] { return page_fills(host_, c.width, c.height); }, milliseconds(10000)));
+        host_.pump(milliseconds(500));  // fonts and pictures settle
+        const Screenshot shot = host_.screenshot();
+        EXPECT_EQ(shot.width, c.width);
+        EXPECT_EQ(shot.height, c.height);
+        expect_page_reaches_edges(shot);
+        const std::string path = screenshot_path(std::string("lv2-scale-") + c.name + "-" + size_name(c.width, c.height) + ".png");
+        shot.save_png(path);
+        std::printf("[ lv2 ] scale %s: %dx%d, %s\n", c.name, shot.width, shot.height, path.c_str());
+        editor_.close();
+    }
+}
+
+TEST_F(Lv2EditorInHost, ADraggedSizeIsFilledAndComesBackForTheSameInstance) {
+    static const char instance = 0, other = 0;
+    const ScaleCase& two = kScales[2];
+    editor_.set_scale(two.scale);
+    editor_.set_instance(&instance);
+    editor_.expect_size(two.width, two.height);
+    ASSERT_TRUE(editor_.open());
+    ASSERT_GE(host_.wait_for_page(kPageLimit).count(), 0);
+
+    editor_.drag_host_to(kDraggedWidth, kDraggedHeight);
+    EXPECT_TRUE(host_.pump_until([&] { return page_fills(host_, kDraggedWidth, kDraggedHeight); }, milliseconds(10000)))
+        << "the page did not follow the window to " << size_name(kDraggedWidth, kDraggedHeight);
+    host_.pump(milliseconds(500));
+    const Screenshot dragged = host_.screenshot();
+    expect_page_reaches_edges(dragged);
+    dragged.save_png(screenshot_path("lv2-scale-2-dragged-" + size_name(kDraggedWidth, kDraggedHeight) + ".png"));
+    editor_.close();
+
+    // Opened again for the same instance, it asks for the size it was left at.
+    editor_.expect_size(kDraggedWidth, kDraggedHeight);
+    ASSERT_TRUE(editor_.open());
+    EXPECT_TRUE(host_.pump_until([&] { return page_fills(host_, kDraggedWidth, kDraggedHeight); }, kPageLimit));
+    editor_.close();
+
+    // Another instance, or a host that does not say which, starts afresh.
+    editor_.set_instance(&other);
+    editor_.expect_size(two.width, two.height);
+    ASSERT_TRUE(editor_.open());
+    editor_.close();
+    editor_.set_instance(nullptr);
+    ASSERT_TRUE(editor_.open());
+}
+
+TEST_F(Lv2EditorInHost, KeysThePageDoesNotUseGoToTheHostsWindow) {
+    const std::string bundle = bundle_with_keys();
+    editor_.set_bundle(bundle);
+    ASSERT_TRUE(editor_.open());
+    ASSERT_GE(host_.wait_for_page(kPageLimit).count(), 0);
+    host_.pump(milliseconds(800));
+    const unsigned space = host_.keycode_of(XK_space);
+    const auto sent = [&](bool press) {
+        return std::any_of(host_.keys().begin(), host_.keys().end(), [&](const HostKey& k) {
+            return k.sent && k.press == press && k.keycode == space && k.state == 0;
+        });
+    };
+
+    // Clicked into, the editor hands the space bar on: a press, then a release.
+    host_.click(kLabelX, kLabelY);
+    host_.pump(milliseconds(300));
+    host_.clear_keys();
+    host_.type_key(XK_space);
+    EXPECT_TRUE(host_.pump_until([&] { return sent(true) && sent(false); }, milliseconds(3000)))
+        << "the host's window did not receive the space bar";
+    EXPECT_EQ(host_.keys().size(), 2u);
+
+    // Typing into a value's text field keeps the keys in the page.
+    host_.click(kValueX, kValueY);
+    host_.pump(milliseconds(500));
+    host_.clear_keys();
+    host_.type_key(XK_space);
+    host_.pump(milliseconds(800));
+    EXPECT_TRUE(host_.keys().empty()) << "a key typed into a value's field reached the host";
+    editor_.close();
+    if (bundle != YAWP_LV2_BUNDLE) std::filesystem::remove_all(bundle);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EditorInHost, ::testing::Values(Format::kLv2, Format::kVst3),

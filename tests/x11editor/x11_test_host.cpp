@@ -70,7 +70,8 @@ X11TestHost::X11TestHost() {
     const int screen = DefaultScreen(display_);
     window_ = XCreateSimpleWindow(display_, RootWindow(display_, screen), 0, 0, kEditorWidth, kEditorHeight, 0, 0,
                                   kHostBackground);
-    XSelectInput(display_, window_, StructureNotifyMask | ExposureMask);
+    // Keys too: what the editor hands on to the host arrives here.
+    XSelectInput(display_, window_, StructureNotifyMask | ExposureMask | KeyPressMask | KeyReleaseMask);
     XStoreName(display_, window_, "Yawp test host");
     XMapWindow(display_, window_);
     XSync(display_, False);
@@ -144,6 +145,30 @@ void X11TestHost::drag(int x, int y, int dy) {
     XSync(display_, False);
 }
 
+void X11TestHost::click(int x, int y) {
+    int root_x = 0;
+    int root_y = 0;
+    Window child;
+    XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), x, y, &root_x, &root_y, &child);
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), root_x, root_y, CurrentTime);
+    XSync(display_, False);
+    pump(milliseconds(100));
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XSync(display_, False);
+}
+
+unsigned X11TestHost::keycode_of(unsigned long keysym) { return XKeysymToKeycode(display_, keysym); }
+
+void X11TestHost::type_key(unsigned long keysym) {
+    const unsigned keycode = keycode_of(keysym);
+    XTestFakeKeyEvent(display_, keycode, True, CurrentTime);
+    XSync(display_, False);
+    pump(milliseconds(30));
+    XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
+    XSync(display_, False);
+}
+
 void X11TestHost::watch_fd(int fd, void* key, Handler handler) { watches_.push_back({fd, key, std::move(handler)}); }
 
 void X11TestHost::unwatch_fd(void* key) {
@@ -203,6 +228,8 @@ void X11TestHost::run_once(milliseconds wait) {
     while (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
+        if (event.type == KeyPress || event.type == KeyRelease)
+            keys_.push_back({event.type == KeyPress, event.xkey.keycode, event.xkey.state, event.xkey.send_event != 0});
     }
 }
 

@@ -40,6 +40,14 @@ struct Screenshot {
 bool is_page_dark(uint32_t pixel);
 bool is_host_background(uint32_t pixel);
 
+// A key event that reached the host's window.
+struct HostKey {
+    bool press;
+    unsigned keycode;
+    unsigned state;
+    bool sent;  // by a client's XSendEvent, not by the keyboard
+};
+
 class X11TestHost {
 public:
     X11TestHost();
@@ -57,6 +65,14 @@ public:
     // A press at (x, y) inside the window, a move to (x, y + dy) in steps,
     // and a release, as a hand would do it.
     void drag(int x, int y, int dy);
+    // A click at (x, y) inside the window; the pointer stays there.
+    void click(int x, int y);
+    // A key pressed and released on the keyboard (XTest), as xdotool does.
+    void type_key(unsigned long keysym);
+    unsigned keycode_of(unsigned long keysym);
+    // The key events the host's window received since the last clear.
+    const std::vector<HostKey>& keys() const { return keys_; }
+    void clear_keys() { keys_.clear(); }
 
     // The run loop. Handlers run on this thread when their descriptor is
     // readable or their timer is due; `idle` runs at about 30 Hz, as LV2
@@ -95,6 +111,7 @@ private:
     std::vector<Watch> watches_;
     std::vector<Timer> timers_;
     std::chrono::steady_clock::time_point next_idle_{};
+    std::vector<HostKey> keys_;
 };
 
 // --- The editor's processes -----------------------------------------------------
