@@ -76,6 +76,13 @@ public:
     // [main-thread] A view is closing for good: its slot becomes free.
     void forget_view(View* view);
 
+    // [main-thread] How far the musician zoomed the editor (1 = the page's
+    // own size at the display's scale). Kept here so that an editor closed
+    // and opened again comes back at that size while the plug-in lives;
+    // never saved with the state.
+    double editor_zoom() const { return editor_zoom_; }
+    void keep_editor_zoom(double zoom) { editor_zoom_ = zoom; }
+
 private:
     enum class EditStep { kBegin, kPerform, kEnd };
 
@@ -94,6 +101,7 @@ private:
     // leaves a null slot for the next one.
     View** views_ = nullptr;  // malloc'ed
     size_t view_slots_ = 0;
+    double editor_zoom_ = 1.0;
 };
 
 }  // namespace yawp::vst3

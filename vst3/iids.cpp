@@ -10,6 +10,7 @@ DEF_CLASS_IID(IPluginFactory)
 DEF_CLASS_IID(IPluginFactory2)
 DEF_CLASS_IID(IPluginFactory3)
 DEF_CLASS_IID(IPlugView)
+DEF_CLASS_IID(IPlugViewContentScaleSupport)
 #if SMTG_OS_LINUX
 namespace Linux {
 DEF_CLASS_IID(IEventHandler)

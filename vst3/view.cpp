@@ -9,7 +9,6 @@
 #include "vst3/controller.h"
 #include "vst3/module_paths.h"
 #include "webui/host.h"
-#include "webui/page_size.h"
 
 namespace yawp::vst3 {
 
@@ -36,9 +35,12 @@ bool View::can_open() { return wv2_host_can_start(module_directory()); }
 
 tresult PLUGIN_API View::queryInterface(const TUID iid, void** obj) {
     if (obj == nullptr) return kInvalidArgument;
-    const bool ours = same_id(iid, FUnknown::iid) || same_id(iid, IPlugView::iid);
-    *obj = ours ? static_cast<IPlugView*>(this) : nullptr;
-    if (!ours) return kNoInterface;
+    *obj = nullptr;
+    if (same_id(iid, FUnknown::iid) || same_id(iid, IPlugView::iid))
+        *obj = static_cast<IPlugView*>(this);
+    else if (same_id(iid, IPlugViewContentScaleSupport::iid))
+        *obj = static_cast<IPlugViewContentScaleSupport*>(this);
+    if (*obj == nullptr) return kNoInterface;
     addRef();
     return kResultOk;
 }
@@ -57,9 +59,11 @@ tresult PLUGIN_API View::isPlatformTypeSupported(FIDString type) { return is_hwn
 tresult PLUGIN_API View::attached(void* parent, FIDString type) {
     if (!is_hwnd(type) || host_ != nullptr) return kInvalidArgument;
     const WV2HostCallbacks callbacks{this, "vst3", loader_folder, resources_folder, begin_edit, perform_edit, end_edit};
-    WV2Host* host = wv2_host_create(true, static_cast<HWND>(parent), &callbacks, &kNewsHandler, page_size::kWidth,
-                                    page_size::kHeight, cat::kCount);
+    const ViewRect size = sizing_.size(controller_);
+    WV2Host* host = wv2_host_create(true, static_cast<HWND>(parent), &callbacks, &kNewsHandler, size.getWidth(),
+                                    size.getHeight(), cat::kCount);
     if (host == nullptr) return kResultFalse;
+    wv2_host_set_scale(host, sizing_.scale());
     host_ = host;  // before the first tick can look for it
     timer_ = SetTimer(wv2_host_window(host), reinterpret_cast<uintptr_t>(this), kIdlePeriodMs, idle_tick);
     if (timer_ == 0) {
@@ -67,6 +71,7 @@ tresult PLUGIN_API View::attached(void* parent, FIDString type) {
         host_ = nullptr;
         return kResultFalse;
     }
+    sizing_.shown_at(size);
     show_all_values();
     return kResultOk;
 }
@@ -78,20 +83,29 @@ tresult PLUGIN_API View::removed() {
 
 tresult PLUGIN_API View::getSize(ViewRect* size) {
     if (size == nullptr) return kInvalidArgument;
-    RECT r{};
-    const bool measured = host_ != nullptr && GetWindowRect(wv2_host_window(host_), &r);
-    const int width = measured ? r.right - r.left : 0;
-    const int height = measured ? r.bottom - r.top : 0;
-    const bool usable = width > 0 && height > 0;
-    *size = ViewRect(0, 0, usable ? width : page_size::kWidth, usable ? height : page_size::kHeight);
+    *size = sizing_.size(controller_);
     return kResultOk;
 }
 
 tresult PLUGIN_API View::onSize(ViewRect* size) {
     if (host_ == nullptr) return kResultFalse;
     if (size == nullptr) return kInvalidArgument;
-    SetWindowPos(wv2_host_window(host_), nullptr, 0, 0, size->getWidth(), size->getHeight(), kResizeFlags);
+    sizing_.host_sized(*size, controller_);
     return kResultOk;
+}
+
+tresult PLUGIN_API View::checkSizeConstraint(ViewRect* rect) {
+    if (rect == nullptr) return kInvalidArgument;
+    sizing_.constrain(rect, controller_);
+    return kResultTrue;
+}
+
+// The host's display scale: the window grows to match, and the browser
+// draws its pixels at that scale.
+tresult PLUGIN_API View::setContentScaleFactor(ScaleFactor factor) {
+    sizing_.set_scale(factor, frame_, this, controller_);
+    if (host_ != nullptr) wv2_host_set_scale(host_, sizing_.scale());
+    return kResultTrue;
 }
 
 tresult PLUGIN_API View::setFrame(IPlugFrame* frame) {
@@ -117,6 +131,7 @@ void View::close_editor() {
     wv2_host_destroy(host_);
     host_ = nullptr;
     timer_ = 0;
+    sizing_.hidden();
 }
 
 const char* View::loader_folder(void*) { return module_directory(); }
@@ -141,6 +156,11 @@ void View::end_edit(void* view, uint32_t index, float value) {
 // finish what it is doing.
 void CALLBACK View::idle_tick(HWND, UINT, UINT_PTR view, DWORD) {
     wv2_host_idle(reinterpret_cast<View*>(view)->host_);
+}
+
+void View::size_window(void* view, int width, int height) {
+    WV2Host* host = static_cast<View*>(view)->host_;
+    if (host != nullptr) SetWindowPos(wv2_host_window(host), nullptr, 0, 0, width, height, kResizeFlags);
 }
 
 }  // namespace yawp::vst3

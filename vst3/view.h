@@ -10,6 +10,7 @@
 #include <pluginterfaces/gui/iplugview.h>
 
 #include "vst3/sdk.h"
+#include "vst3/view_sizing.h"
 
 struct WV2Host;
 
@@ -17,7 +18,7 @@ namespace yawp::vst3 {
 
 class Controller;
 
-class View final : public Steinberg::IPlugView {
+class View final : public Steinberg::IPlugView, public Steinberg::IPlugViewContentScaleSupport {
 public:
     using tresult = Steinberg::tresult;
     using uint32 = Steinberg::uint32;
@@ -51,7 +52,8 @@ public:
     tresult PLUGIN_API onFocus(Steinberg::TBool) override { return Steinberg::kResultFalse; }
     tresult PLUGIN_API setFrame(Steinberg::IPlugFrame* frame) override;
     tresult PLUGIN_API canResize() override { return Steinberg::kResultTrue; }
-    tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect*) override { return Steinberg::kResultTrue; }
+    tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) override;
+    tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
 
     // [any-thread] Sends a value to the page while the view is attached.
     void show(uint32_t index, float value) const;
@@ -61,7 +63,7 @@ public:
     void forget_controller() { controller_ = nullptr; }
 
 private:
-    explicit View(Controller* controller) : controller_(controller) {}
+    explicit View(Controller* controller) : controller_(controller), sizing_(this, size_window) {}
     ~View() = default;
 
     void close_editor();
@@ -73,11 +75,13 @@ private:
     static void perform_edit(void* view, uint32_t index, float value);
     static void end_edit(void* view, uint32_t index, float value);
     static void CALLBACK idle_tick(HWND window, UINT message, UINT_PTR view, DWORD time);
+    static void size_window(void* view, int width, int height);
 
     std::atomic<uint32> refs_{1};
-    Steinberg::IPlugFrame* frame_ = nullptr;  // not held and never called
+    Steinberg::IPlugFrame* frame_ = nullptr;  // not held; asked for a new size when the scale changes
     WV2Host* host_ = nullptr;                 // set while attached
     Controller* controller_;                  // not held: the controller outlives its views
+    ViewSizing sizing_;
     uintptr_t timer_ = 0;
 };
 

@@ -6,7 +6,6 @@
 #include "vst3/controller.h"
 #include "vst3/module_paths.h"
 #include "x11editor/editor_link.h"
-#include "webui/page_size.h"
 
 namespace yawp::vst3 {
 
@@ -37,6 +36,8 @@ tresult PLUGIN_API View::queryInterface(const TUID iid, void** obj) {
     *obj = nullptr;
     if (same_id(iid, FUnknown::iid) || same_id(iid, IPlugView::iid))
         *obj = static_cast<IPlugView*>(this);
+    else if (same_id(iid, IPlugViewContentScaleSupport::iid))
+        *obj = static_cast<IPlugViewContentScaleSupport*>(this);
     else if (same_id(iid, Linux::IEventHandler::iid))
         *obj = static_cast<Linux::IEventHandler*>(this);
     else if (same_id(iid, Linux::ITimerHandler::iid))
@@ -79,6 +80,8 @@ tresult PLUGIN_API View::attached(void* parent, FIDString type) {
     run_loop_ = loop;
     link_ = link;
     watching_socket_ = loop->registerEventHandler(this, x11editor::editor_link_fd(link)) == kResultOk;
+    sizing_.shown_at(sizing_.size(controller_));
+    if (sizing_.scale_given()) x11editor::editor_link_set_scale(link, sizing_.scale());
     show_all_values();
     return kResultOk;
 }
@@ -90,19 +93,31 @@ tresult PLUGIN_API View::removed() {
 
 tresult PLUGIN_API View::getSize(ViewRect* size) {
     if (size == nullptr) return kInvalidArgument;
-    const bool known = width_ > 0 && height_ > 0;
-    *size = ViewRect(0, 0, known ? width_ : page_size::kWidth, known ? height_ : page_size::kHeight);
+    *size = sizing_.size(controller_);
     return kResultOk;
 }
 
 // The helper follows the host's window by itself; the size is kept to be
-// reported back.
+// reported back, and as the musician's zoom.
 tresult PLUGIN_API View::onSize(ViewRect* size) {
     if (link_ == nullptr) return kResultFalse;
     if (size == nullptr) return kInvalidArgument;
-    width_ = size->getWidth();
-    height_ = size->getHeight();
+    sizing_.host_sized(*size, controller_);
     return kResultOk;
+}
+
+tresult PLUGIN_API View::checkSizeConstraint(ViewRect* rect) {
+    if (rect == nullptr) return kInvalidArgument;
+    sizing_.constrain(rect, controller_);
+    return kResultTrue;
+}
+
+// The host's display scale: the host's window grows to match, and the
+// helper draws the page at that scale.
+tresult PLUGIN_API View::setContentScaleFactor(ScaleFactor factor) {
+    sizing_.set_scale(factor, frame_, this, controller_);
+    if (link_ != nullptr) x11editor::editor_link_set_scale(link_, sizing_.scale());
+    return kResultTrue;
 }
 
 tresult PLUGIN_API View::setFrame(IPlugFrame* frame) {
@@ -144,6 +159,7 @@ void View::close_editor() {
     watching_socket_ = false;
     x11editor::editor_link_close(link_);
     link_ = nullptr;
+    sizing_.hidden();
 }
 
 void View::begin_edit(void* view, uint32_t index, float value) {

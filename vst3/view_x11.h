@@ -10,6 +10,7 @@
 #include <pluginterfaces/gui/iplugview.h>
 
 #include "vst3/sdk.h"
+#include "vst3/view_sizing.h"
 
 namespace yawp::x11editor {
 struct EditorLink;
@@ -20,6 +21,7 @@ namespace yawp::vst3 {
 class Controller;
 
 class View final : public Steinberg::IPlugView,
+                   public Steinberg::IPlugViewContentScaleSupport,
                    public Steinberg::Linux::IEventHandler,
                    public Steinberg::Linux::ITimerHandler {
 public:
@@ -55,7 +57,8 @@ public:
     tresult PLUGIN_API onFocus(Steinberg::TBool) override { return Steinberg::kResultFalse; }
     tresult PLUGIN_API setFrame(Steinberg::IPlugFrame* frame) override;
     tresult PLUGIN_API canResize() override { return Steinberg::kResultTrue; }
-    tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect*) override { return Steinberg::kResultTrue; }
+    tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) override;
+    tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
 
     // The host's run loop. [main-thread]
     void PLUGIN_API onFDIsSet(Steinberg::Linux::FileDescriptor fd) override;
@@ -69,7 +72,8 @@ public:
     void forget_controller() { controller_ = nullptr; }
 
 private:
-    explicit View(Controller* controller) : controller_(controller) {}
+    // The helper follows the size of the host's window by itself.
+    explicit View(Controller* controller) : controller_(controller), sizing_(this, [](void*, int, int) {}) {}
     ~View() = default;
 
     void close_editor();
@@ -81,13 +85,12 @@ private:
     static void end_edit(void* view, uint32_t index, float value);
 
     std::atomic<uint32> refs_{1};
-    Steinberg::IPlugFrame* frame_ = nullptr;            // not held
+    Steinberg::IPlugFrame* frame_ = nullptr;            // not held; asked for a new size when the scale changes
     Steinberg::Linux::IRunLoop* run_loop_ = nullptr;    // held while attached
     x11editor::EditorLink* link_ = nullptr;             // set while attached
     bool watching_socket_ = false;                      // our handler is registered
     Controller* controller_;  // not held: the controller outlives its views
-    Steinberg::int32 width_ = 0;  // the last size the host gave, 0 for none
-    Steinberg::int32 height_ = 0;
+    ViewSizing sizing_;
 };
 
 }  // namespace yawp::vst3

@@ -205,11 +205,18 @@ bool start_browser(const StartRecord& start, Browser* browser) {
 
 // [web-view-thread] The controller is ready: put the browser in its place and
 // let wv2_host_create return.
-bool show_browser(WV2Host* host, HWND parent, WPARAM ready) {
+bool show_browser(const StartRecord& start, WPARAM ready) {
+    WV2Host* host = start.host;
     if (ready != 1 || host->controller == nullptr) return false;
+    // A child of the host's window, as Windows wants it before SetParent: a
+    // window without WS_CHILD is kept within the screen's size like a
+    // top-level one, and a large editor on a small screen would be cut.
+    if (start.embed) SetWindowLongPtrW(host->window, GWL_STYLE, WS_CHILD);
     SetLastError(0);
-    if (SetParent(host->window, parent) == nullptr && GetLastError() != 0) return false;
-    if (!SetWindowPos(host->window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED))
+    if (SetParent(host->window, start.parent) == nullptr && GetLastError() != 0) return false;
+    const UINT keep_size = start.embed ? 0 : SWP_NOSIZE;
+    if (!SetWindowPos(host->window, nullptr, 0, 0, start.width, start.height,
+                      keep_size | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED))
         return false;
     wv2_apply_rasterization_scale(host);
     if (FAILED(host->controller->put_IsVisible(TRUE))) return false;
@@ -221,7 +228,8 @@ bool show_browser(WV2Host* host, HWND parent, WPARAM ready) {
 
 // [web-view-thread] True for a normal end (closed), false for a failure.
 // shown tells whether wv2_host_create was let go with a browser.
-bool run_browser(WV2Host* host, HWND parent, bool* shown) {
+bool run_browser(const StartRecord& start, bool* shown) {
+    WV2Host* host = start.host;
     MSG msg;
     for (;;) {
         BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -229,7 +237,7 @@ bool run_browser(WV2Host* host, HWND parent, bool* shown) {
         if (got == 0) return true;
         if (msg.hwnd == host->window) {
             if (msg.message == WV2_MSG_CONTROLLER_READY) {
-                *shown = show_browser(host, parent, msg.wParam);
+                *shown = show_browser(start, msg.wParam);
                 if (!*shown) return false;
                 continue;
             }
@@ -279,7 +287,7 @@ DWORD WINAPI browser_thread(void* parameter) {
     // A window destroyed from outside before the browser showed ends the
     // loop as if closed, but the start has failed all the same.
     bool shown = false;
-    bool closed = started && run_browser(host, start.parent, &shown);
+    bool closed = started && run_browser(start, &shown);
     end_browser(host, &browser, !closed || !shown);
     return 0;
 }

@@ -57,8 +57,12 @@ TEST(Vst3Controller, StoresCoercedValues) {
     MemoryStream stream;
     EXPECT_EQ(c.getState(&stream), kNotImplemented);
     IPlugView* view = c.createView(ViewType::kEditor);
+#ifdef _WIN32
+    // This bundle has no WebView2 loader and this prefix no runtime: no
+    // editor at all, so that the host shows its own controls.
+    EXPECT_EQ(view, nullptr);
+#else
     ASSERT_NE(view, nullptr);
-#ifndef _WIN32
     // On Linux the view embeds into X11 windows, and only with the host's
     // run loop: a host without one (no frame at all here) gets no editor.
     EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultTrue);
@@ -70,8 +74,8 @@ TEST(Vst3Controller, StoresCoercedValues) {
     EXPECT_EQ(size.getWidth(), 700);
     EXPECT_EQ(size.getHeight(), 677);
     EXPECT_EQ(view->onSize(&size), kResultFalse) << "not attached";
-#endif
     EXPECT_EQ(view->release(), 0u);
+#endif
     EXPECT_EQ(c.createView("another"), nullptr);
     void* obj = nullptr;
     ASSERT_EQ(c.queryInterface(IMidiMapping::iid, &obj), kResultOk);

@@ -11,8 +11,13 @@
 #include <thread>
 
 #include "tests/editor/page_double.h"
+#include "frame_double.h"
 #include "tests/webui/runtime_registry.h"
 #include "vst3_host.h"
+
+namespace Steinberg {
+DEF_CLASS_IID(IPlugFrame)
+}
 
 namespace yawp::test {
 namespace {
@@ -252,11 +257,128 @@ TEST_F(Vst3Editor, FollowsTheHostsSize) {
     EXPECT_EQ(bounds.right - bounds.left, 900);
     EXPECT_EQ(bounds.bottom - bounds.top, 500);
 
+    // Closed, it keeps the size at which the page fitted the host's window.
     view->removed();
     ASSERT_EQ(view->getSize(&size), kResultOk);
-    EXPECT_EQ(size.right, 700);
-    EXPECT_EQ(size.bottom, 677);
+    EXPECT_EQ(size.right, 517);
+    EXPECT_EQ(size.bottom, 500);
     view->release();
+}
+
+SIZE window_size(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+bool sized(HWND window, LONG width, LONG height) {
+    const SIZE size = window_size(window);
+    return size.cx == width && size.cy == height;
+}
+
+IPlugViewContentScaleSupport* scale_of(IPlugView* view) {
+    IPlugViewContentScaleSupport* scale = nullptr;
+    EXPECT_EQ(view->queryInterface(IPlugViewContentScaleSupport::iid, reinterpret_cast<void**>(&scale)), kResultOk);
+    return scale;
+}
+
+TEST_F(Vst3Editor, OpensAtTheHostsScaleAndFollowsItWhileAttached) {
+    IPlugView* view = create_view();
+    IPlugViewContentScaleSupport* scale = scale_of(view);
+    ASSERT_NE(scale, nullptr);
+    FrameDouble host_frame;
+    ASSERT_EQ(view->setFrame(&host_frame), kResultOk);
+    EXPECT_EQ(scale->setContentScaleFactor(2.0f), kResultTrue);
+    ViewRect size;
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 1400);
+    EXPECT_EQ(size.getHeight(), 1354);
+    EXPECT_TRUE(host_frame.asked.empty()) << "nothing to resize before it is attached";
+
+    HWND browser = attach(view, frame());
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(sized(browser, 1400, 1354));
+    EXPECT_TRUE(pump_until([&] { return page().state(browser).rasterization_scale == 2.0; }, 5000));
+
+    // The host answers with onSize inside its resizeView.
+    EXPECT_EQ(scale->setContentScaleFactor(1.5f), kResultTrue);
+    ASSERT_EQ(host_frame.asked.size(), 1u);
+    EXPECT_EQ(host_frame.asked[0].getWidth(), 1050);
+    EXPECT_EQ(host_frame.asked[0].getHeight(), 1016);
+    EXPECT_EQ(host_frame.deepest, 1);
+    EXPECT_TRUE(sized(browser, 1050, 1016));
+    EXPECT_TRUE(pump_until([&] { return page().state(browser).rasterization_scale == 1.5; }, 5000));
+    // ... later: the window is made consistent at once, and the late onSize
+    // changes nothing.
+    host_frame.answer = FrameDouble::Answer::kLater;
+    EXPECT_EQ(scale->setContentScaleFactor(2.0f), kResultTrue);
+    EXPECT_TRUE(sized(browser, 1400, 1354));
+    ViewRect late = host_frame.asked.back();
+    EXPECT_EQ(view->onSize(&late), kResultOk);
+    EXPECT_TRUE(sized(browser, 1400, 1354));
+    // ... never.
+    host_frame.answer = FrameDouble::Answer::kNever;
+    EXPECT_EQ(scale->setContentScaleFactor(1.0f), kResultTrue);
+    EXPECT_TRUE(sized(browser, 700, 677));
+    // ... or refuses: the window stays as the host has it.
+    host_frame.answer = FrameDouble::Answer::kRefuse;
+    EXPECT_EQ(scale->setContentScaleFactor(2.0f), kResultTrue);
+    EXPECT_TRUE(sized(browser, 700, 677));
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 700);
+    EXPECT_EQ(host_frame.deepest, 1);
+
+    EXPECT_EQ(view->removed(), kResultOk);
+    scale->release();
+    EXPECT_EQ(view->release(), 0u);
+}
+
+TEST_F(Vst3Editor, ReopensAtTheSizeTheMusicianLeftItWhileThePluginLives) {
+    IPlugView* view = create_view();
+    HWND parent = frame();
+    HWND browser = attach(view, parent);
+    ASSERT_NE(browser, nullptr);
+    // The musician drags a corner: the host checks the size, then gives it.
+    ViewRect dragged(0, 0, 1060, 990);
+    ASSERT_EQ(view->checkSizeConstraint(&dragged), kResultTrue);
+    EXPECT_EQ(dragged.getWidth(), 1060);
+    EXPECT_EQ(dragged.getHeight(), 1025);
+    ASSERT_EQ(view->onSize(&dragged), kResultOk);
+    EXPECT_TRUE(sized(browser, 1060, 1025));
+    EXPECT_EQ(view->removed(), kResultOk);
+
+    ViewRect size;
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 1060);
+    EXPECT_EQ(size.getHeight(), 1025);
+    browser = attach(view, parent);
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(sized(browser, 1060, 1025));
+    EXPECT_EQ(view->removed(), kResultOk);
+    EXPECT_EQ(view->release(), 0u);
+
+    // A new view of the same plug-in opens there too, at the host's scale.
+    IPlugView* again = create_view();
+    ASSERT_EQ(again->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 1060);
+    IPlugViewContentScaleSupport* scale = scale_of(again);
+    ASSERT_NE(scale, nullptr);
+    scale->setContentScaleFactor(2.0f);
+    ASSERT_EQ(again->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 2120);
+    EXPECT_EQ(size.getHeight(), 2050);
+    scale->release();
+    EXPECT_EQ(again->release(), 0u);
+
+    // Another instance starts at the page's own size.
+    Plugin other;
+    ASSERT_NE(other.controller, nullptr);
+    IPlugView* fresh = other.controller->createView(ViewType::kEditor);
+    ASSERT_NE(fresh, nullptr);
+    ASSERT_EQ(fresh->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 700);
+    EXPECT_EQ(size.getHeight(), 677);
+    EXPECT_EQ(fresh->release(), 0u);
 }
 
 TEST_F(Vst3Editor, IsRemovedAndAttachedAgainWithAFreshBrowser) {
