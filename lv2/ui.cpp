@@ -10,10 +10,10 @@
 
 #include "lv2/ports.h"
 #include "lv2/ui_ports.h"
+#include "lv2/ui_size.h"
 #include "lv2/uris.h"
 #include "news/crier.h"
 #include "webui/host.h"
-#include "webui/page_size.h"
 
 namespace yawp::lv2 {
 namespace {
@@ -24,6 +24,7 @@ constexpr WV2MessageHandler kNewsHandler = crier_handle_message;
 
 struct Ui {
     WV2Host* host;
+    const void* instance;  // the plug-in instance, when the host tells it
     char* bundle_path;  // malloc'ed, UTF-8: the page is found here
     char* loader_path;  // malloc'ed, the same folder in the system code page
     UiPortWriter ports;  // the page's gestures, as port writes
@@ -80,7 +81,7 @@ void end_edit(void* self, uint32_t index, float value) { static_cast<Ui*>(self)-
 
 // [main-thread] A missing parent gives the browser a top-level window of
 // its own; a missing touch feature leaves edits without notifications.
-void read_features(Ui* ui, const LV2_Feature* const* features, HWND* parent) {
+void read_features(Ui* ui, const LV2_Feature* const* features, HWND* parent, const LV2UI_Resize** resize) {
     for (size_t i = 0; features != nullptr && features[i] != nullptr; ++i) {
         const LV2_Feature* f = features[i];
         if (f->URI == nullptr) continue;
@@ -88,8 +89,17 @@ void read_features(Ui* ui, const LV2_Feature* const* features, HWND* parent) {
             *parent = static_cast<HWND>(f->data);
         } else if (std::strcmp(f->URI, LV2_UI__touch) == 0) {
             ui->ports.take_touch(f);
+        } else if (std::strcmp(f->URI, LV2_UI__resize) == 0 && f->data != nullptr) {
+            *resize = static_cast<const LV2UI_Resize*>(f->data);
         }
     }
+    ui->instance = ui_instance(features);
+}
+
+// [main-thread] The size the editor has now, kept for when it opens again.
+void keep_size(const Ui* ui) {
+    RECT rect{};
+    if (GetClientRect(wv2_host_window(ui->host), &rect)) keep_ui_size(ui->instance, {rect.right, rect.bottom});
 }
 
 // [main-thread]
@@ -109,17 +119,23 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
         return nullptr;
     }
     HWND parent = nullptr;
-    read_features(ui, features, &parent);
+    const LV2UI_Resize* resize = nullptr;
+    read_features(ui, features, &parent, &resize);
     const bool embed = parent != nullptr;
     ui->ports.write = write;
     ui->ports.controller = controller;
 
+    // At the host's scale, or where the musician left this instance's editor.
+    const double scale = ui_scale_factor(features);
+    const UiSize size = first_ui_size(ui->instance, scale);
     const WV2HostCallbacks callbacks{ui, "lv2", loader_folder, bundle_folder, begin_edit, perform_edit, end_edit};
-    ui->host = wv2_host_create(embed, parent, &callbacks, &kNewsHandler, page_size::kWidth, page_size::kHeight, kCount);
+    ui->host = wv2_host_create(embed, parent, &callbacks, &kNewsHandler, size.width, size.height, kCount);
     if (ui->host == nullptr) {
         free_ui(ui);
         return nullptr;
     }
+    if (scale > 0) wv2_host_set_scale(ui->host, scale);
+    if (resize != nullptr && resize->ui_resize != nullptr) resize->ui_resize(resize->handle, size.width, size.height);
     *widget = wv2_host_window(ui->host);
     return ui;
 }
@@ -127,6 +143,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
 // [main-thread]
 void cleanup(LV2UI_Handle handle) {
     Ui* ui = static_cast<Ui*>(handle);
+    keep_size(ui);
     wv2_host_destroy(ui->host);
     free_ui(ui);
 }
@@ -146,11 +163,26 @@ int idle(LV2UI_Handle handle) {
     return 0;
 }
 
+// [main-thread] The host gives the editor a size (it was dragged): the
+// browser's window takes it, and the page scales to fill it.
+int resize(LV2UI_Feature_Handle handle, int width, int height) {
+    if (handle == nullptr || width <= 0 || height <= 0) return 1;
+    const Ui* ui = static_cast<const Ui*>(handle);
+    // Only the size changes; the host keeps the focus.
+    constexpr UINT kSizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE;
+    if (!SetWindowPos(wv2_host_window(ui->host), nullptr, 0, 0, width, height, kSizeOnly)) return 1;
+    keep_ui_size(ui->instance, {width, height});
+    return 0;
+}
+
 const LV2UI_Idle_Interface kIdleInterface = {idle};
+const LV2UI_Resize kResizeInterface = {nullptr, resize};
 
 // [any-thread]
 const void* extension_data(const char* uri) {
-    if (uri != nullptr && std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdleInterface;
+    if (uri == nullptr) return nullptr;
+    if (std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdleInterface;
+    if (std::strcmp(uri, LV2_UI__resize) == 0) return &kResizeInterface;
     return nullptr;
 }
 

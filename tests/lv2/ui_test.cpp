@@ -6,10 +6,17 @@
 
 #include <windows.h>
 
+#include <cmath>
 #include <cstring>
+#include <utility>
+#include <vector>
 #include <string>
 
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
+#include <lv2/urid/urid.h>
 #include <lv2/ui/ui.h>
 
 #include "engine/catalogue.h"
@@ -129,7 +136,7 @@ protected:
 TEST_F(Lv2Ui, TheDescriptorNamesTheUiAndOffersIdle) {
     EXPECT_STREQ(descriptor->URI, YAWP_LV2_URI "#ui");
     EXPECT_EQ(ui_descriptor(1), nullptr);
-    EXPECT_EQ(descriptor->extension_data(LV2_UI__resize), nullptr);
+    EXPECT_NE(descriptor->extension_data(LV2_UI__resize), nullptr);
     auto* idle = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
     ASSERT_NE(idle, nullptr);
 
@@ -247,6 +254,97 @@ TEST_F(Lv2Ui, ABundlePathWithoutTrailingSeparatorWorksAlike) {
     ASSERT_NE(ui, nullptr);
     EXPECT_TRUE(IsWindow(browser()));
     descriptor->cleanup(ui);
+}
+
+// --- Scale and size ------------------------------------------------------------------
+
+// What a host with its own scale (Ardour, Carla, jalv) passes: options with
+// ui:scaleFactor, read through its URID map; ui:resize; instance-access.
+struct SizingHost {
+    std::vector<std::string> uris;
+    float scale = 2.0f;
+    std::vector<std::pair<int, int>> asked;  // ui:resize requests
+    LV2_URID_Map map{this, [](LV2_URID_Map_Handle self, const char* uri) -> LV2_URID {
+                         auto& uris = static_cast<SizingHost*>(self)->uris;
+                         for (size_t i = 0; i < uris.size(); ++i)
+                             if (uris[i] == uri) return LV2_URID(i + 1);
+                         uris.emplace_back(uri);
+                         return LV2_URID(uris.size());
+                     }};
+    LV2_Options_Option options[2]{};
+    LV2UI_Resize resize{this, [](LV2UI_Feature_Handle self, int width, int height) {
+                            static_cast<SizingHost*>(self)->asked.push_back({width, height});
+                            return 0;
+                        }};
+    LV2_Feature map_feature{LV2_URID__map, &map};
+    LV2_Feature options_feature{LV2_OPTIONS__options, options};
+    LV2_Feature resize_feature{LV2_UI__resize, &resize};
+    LV2_Feature instance_feature{LV2_INSTANCE_ACCESS_URI, nullptr};
+
+    explicit SizingHost(const void* instance) {
+        options[0] = {LV2_OPTIONS_INSTANCE, 0, map.map(this, LV2_UI__scaleFactor), sizeof(float),
+                      map.map(this, LV2_ATOM__Float), &scale};
+        instance_feature.data = const_cast<void*>(instance);
+    }
+};
+
+TEST_F(Lv2Ui, OpensAtTheHostsScaleAsksForThatSizeAndComesBackWhereItWasLeft) {
+    int instance_a = 0;
+    int instance_b = 0;
+    SizingHost sizing(&instance_a);
+    const LV2_Feature* features[] = {&parent_feature, &touch_feature, &sizing.map_feature, &sizing.options_feature,
+                                     &sizing.resize_feature, &sizing.instance_feature, nullptr};
+    frame = editor_test::make_parent_window(1600, 1500);
+    parent_feature.data = frame;
+    LV2UI_Handle ui = descriptor->instantiate(descriptor, YAWP_LV2_URI, kBundle.c_str(), Host::write, &host, &widget,
+                                              features);
+    ASSERT_NE(ui, nullptr);
+    RECT rect{};
+    GetClientRect(browser(), &rect);
+    EXPECT_EQ(rect.right, 1400);
+    EXPECT_EQ(rect.bottom, 1354);
+    EXPECT_EQ(sizing.asked, (std::vector<std::pair<int, int>>{{1400, 1354}}));
+    EXPECT_TRUE(pump_until([&] { return page().state(browser()).rasterization_scale == 2.0; }, 5000));
+
+    // The host drags it smaller through the UI's own ui:resize.
+    const auto* resize = static_cast<const LV2UI_Resize*>(descriptor->extension_data(LV2_UI__resize));
+    ASSERT_NE(resize, nullptr);
+    EXPECT_EQ(resize->ui_resize(ui, 1050, 1016), 0);
+    GetClientRect(browser(), &rect);
+    EXPECT_EQ(rect.right, 1050);
+    EXPECT_EQ(rect.bottom, 1016);
+    EXPECT_TRUE(pump_until([&] { return page().state(browser()).bounds.right == 1050; }, 5000));
+    EXPECT_NE(resize->ui_resize(ui, 0, 100), 0);
+    descriptor->cleanup(ui);
+
+    // Opened again for the same instance: where it was left.
+    ui = descriptor->instantiate(descriptor, YAWP_LV2_URI, kBundle.c_str(), Host::write, &host, &widget, features);
+    ASSERT_NE(ui, nullptr);
+    GetClientRect(browser(), &rect);
+    EXPECT_EQ(rect.right, 1050);
+    EXPECT_EQ(rect.bottom, 1016);
+    EXPECT_EQ(sizing.asked.back(), (std::pair<int, int>{1050, 1016}));
+    descriptor->cleanup(ui);
+
+    // Another instance, at another scale; and a host with no scale at all.
+    sizing.instance_feature.data = &instance_b;
+    sizing.scale = 1.5f;
+    ui = descriptor->instantiate(descriptor, YAWP_LV2_URI, kBundle.c_str(), Host::write, &host, &widget, features);
+    ASSERT_NE(ui, nullptr);
+    GetClientRect(browser(), &rect);
+    EXPECT_EQ(rect.right, 1050);
+    EXPECT_EQ(rect.bottom, 1016);
+    descriptor->cleanup(ui);
+    sizing.instance_feature.data = nullptr;
+    for (float nonsense : {0.0f, -1.0f, std::nanf(""), 100.0f}) {
+        sizing.scale = nonsense;
+        ui = descriptor->instantiate(descriptor, YAWP_LV2_URI, kBundle.c_str(), Host::write, &host, &widget, features);
+        ASSERT_NE(ui, nullptr);
+        GetClientRect(browser(), &rect);
+        EXPECT_EQ(rect.right, 700) << nonsense;
+        EXPECT_EQ(rect.bottom, 677) << nonsense;
+        descriptor->cleanup(ui);
+    }
 }
 
 TEST_F(Lv2Ui, WithoutLoaderOrRuntimeInstantiationFailsCleanly) {

@@ -34,6 +34,7 @@ const char* const kPrefixes =
     "@prefix doap:   <http://usefulinc.com/ns/doap#> .\n"
     "@prefix foaf:   <http://xmlns.com/foaf/0.1/> .\n"
     "@prefix log:    <http://lv2plug.in/ns/ext/log#> .\n"
+    "@prefix opts:   <http://lv2plug.in/ns/ext/options#> .\n"
     "@prefix lv2:    <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix rdf:    <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
@@ -131,21 +132,30 @@ constexpr const char* kX11Ui = "ui:X11UI";
 
 bool has_ui(const Options& options) { return options.ui_class != nullptr; }
 
-// The Linux UI needs the host's window to live in, resizes with it, and is
-// polled for the helper's messages in idle time.
+// Both UIs open at the host's scale (ui:scaleFactor, read through the
+// options and the URID map), ask for their size and take the host's
+// (ui:resize), and come back at the size they were left at when the host
+// names the instance. The Linux UI needs the host's window to live in and
+// is polled for the helper's messages in idle time.
 void write_ui_features(FILE* f, const Options& options) {
+    constexpr const char* kSizing =
+        "ui:resize , opts:options , urid:map , <http://lv2plug.in/ns/ext/instance-access>";
     if (options.ui_class != kX11Ui) {
         std::fprintf(f,
-                     "    lv2:optionalFeature ui:parent , ui:touch , ui:idleInterface ;\n"
-                     "    lv2:extensionData ui:idleInterface ;\n");
+                     "    lv2:optionalFeature ui:parent , ui:touch , ui:idleInterface , %s ;\n"
+                     "    opts:supportedOption ui:scaleFactor ;\n"
+                     "    lv2:extensionData ui:idleInterface , ui:resize ;\n",
+                     kSizing);
         return;
     }
     std::fprintf(f,
                  "    rdfs:comment \"The editor page, shown by the program yawp-wah-editor in this bundle; it needs "
                  "WebKitGTK 4.1 (Debian and Ubuntu: libwebkit2gtk-4.1-0).\" ;\n"
                  "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
-                 "    lv2:optionalFeature ui:touch , ui:resize ;\n"
-                 "    lv2:extensionData ui:idleInterface , ui:resize ;\n");
+                 "    lv2:optionalFeature ui:touch , %s ;\n"
+                 "    opts:supportedOption ui:scaleFactor ;\n"
+                 "    lv2:extensionData ui:idleInterface , ui:resize ;\n",
+                 kSizing);
 }
 
 // The UI hears of every control port, inputs and meters alike, as floats.
