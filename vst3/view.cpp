@@ -81,24 +81,11 @@ tresult PLUGIN_API View::removed() {
     return kResultOk;
 }
 
-tresult PLUGIN_API View::getSize(ViewRect* size) {
-    if (size == nullptr) return kInvalidArgument;
-    *size = sizing_.size(controller_);
-    return kResultOk;
-}
+tresult PLUGIN_API View::getSize(ViewRect* size) { return sizing_.get_size(size, controller_); }
 
-tresult PLUGIN_API View::onSize(ViewRect* size) {
-    if (host_ == nullptr) return kResultFalse;
-    if (size == nullptr) return kInvalidArgument;
-    sizing_.host_sized(*size, controller_);
-    return kResultOk;
-}
+tresult PLUGIN_API View::onSize(ViewRect* size) { return sizing_.on_size(size, controller_); }
 
-tresult PLUGIN_API View::checkSizeConstraint(ViewRect* rect) {
-    if (rect == nullptr) return kInvalidArgument;
-    sizing_.constrain(rect, controller_);
-    return kResultTrue;
-}
+tresult PLUGIN_API View::checkSizeConstraint(ViewRect* rect) { return sizing_.check_size(rect, controller_); }
 
 // The host's display scale: the window grows to match, and the browser
 // draws its pixels at that scale.

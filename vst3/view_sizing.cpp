@@ -23,6 +23,26 @@ void ViewSizing::constrain(ViewRect* rect, const Controller* controller) const {
     view_size::constrain(rect, scale_, view_size::zoom_fitting(now.getWidth(), now.getHeight(), scale_));
 }
 
+Steinberg::tresult ViewSizing::get_size(ViewRect* size, const Controller* controller) const {
+    if (size == nullptr) return Steinberg::kInvalidArgument;
+    *size = this->size(controller);
+    return Steinberg::kResultOk;
+}
+
+// A size for an editor that is not open has nowhere to go.
+Steinberg::tresult ViewSizing::on_size(ViewRect* size, Controller* controller) {
+    if (!shown_) return Steinberg::kResultFalse;
+    if (size == nullptr) return Steinberg::kInvalidArgument;
+    host_sized(*size, controller);
+    return Steinberg::kResultOk;
+}
+
+Steinberg::tresult ViewSizing::check_size(ViewRect* rect, const Controller* controller) const {
+    if (rect == nullptr) return Steinberg::kInvalidArgument;
+    constrain(rect, controller);
+    return Steinberg::kResultTrue;
+}
+
 void ViewSizing::shown_at(const ViewRect& size) {
     shown_ = true;
     width_ = size.getWidth();

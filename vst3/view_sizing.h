@@ -28,6 +28,12 @@ public:
     // [main-thread] The page's proportions, within the zoom limits.
     void constrain(Steinberg::ViewRect* rect, const Controller* controller) const;
 
+    // The answers to IPlugView's getSize, onSize and checkSizeConstraint,
+    // the same for both views. [main-thread]
+    Steinberg::tresult get_size(Steinberg::ViewRect* size, const Controller* controller) const;
+    Steinberg::tresult on_size(Steinberg::ViewRect* size, Controller* controller);
+    Steinberg::tresult check_size(Steinberg::ViewRect* rect, const Controller* controller) const;
+
     // [main-thread] The editor opened at this size, or closed.
     void shown_at(const Steinberg::ViewRect& size);
     void hidden();
