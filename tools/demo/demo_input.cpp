@@ -22,7 +22,7 @@ constexpr uint32_t kNoiseSeed = 12345;
 // the aliasing whine of a naive ramp, which would blur the sonograms.
 class Saw {
 public:
-    explicit Saw(double hz) : step_(hz / kSampleRate) {}
+    Saw(double hz, uint32_t sample_rate) : step_(hz / sample_rate) {}
     float next() {
         phase_ += step_;
         if (phase_ >= 1.0) phase_ -= 1.0;
@@ -45,10 +45,10 @@ private:
     double phase_ = 0;
 };
 
-void add_chord(std::vector<float>& out, size_t length) {
-    const size_t fade = static_cast<size_t>(kChordFadeSeconds * kSampleRate);
+void add_chord(std::vector<float>& out, size_t length, uint32_t sample_rate) {
+    const size_t fade = static_cast<size_t>(kChordFadeSeconds * sample_rate);
     for (double hz : kChordHz) {
-        Saw a(hz), b(hz * kChordDetune);
+        Saw a(hz, sample_rate), b(hz * kChordDetune, sample_rate);
         for (size_t i = 0; i < length; ++i) {
             const size_t edge = i < length - i ? i : length - i;
             const float ramp = edge < fade ? static_cast<float>(edge) / fade : 1.0f;
@@ -57,16 +57,24 @@ void add_chord(std::vector<float>& out, size_t length) {
     }
 }
 
+}  // namespace
+
+void add_saw(std::vector<float>& out, double hz, float level, uint32_t sample_rate) {
+    Saw saw(hz, sample_rate);
+    for (float& x : out) x += level * saw.next();
+}
+
 // Karplus-Strong: a delay line one period long, filled with noise and fed
 // back through a two-point average, rings like a plucked string.
-void add_pluck(std::vector<float>& out, size_t start, size_t length, double hz, uint32_t& seed) {
-    const size_t period = static_cast<size_t>(kSampleRate / hz + 0.5);
+void add_pluck(std::vector<float>& out, size_t start, size_t length, double hz, uint32_t sample_rate,
+               uint32_t& seed) {
+    const size_t period = static_cast<size_t>(sample_rate / hz + 0.5);
     std::vector<float> line(period);
     for (float& x : line) {
         seed = seed * 1103515245u + 12345u;
         x = kPluckLevel * (static_cast<float>((seed >> 8) & 0xFFFF) / 32768.0f - 1.0f);
     }
-    const size_t mute = static_cast<size_t>(kPluckMuteSeconds * kSampleRate);
+    const size_t mute = static_cast<size_t>(kPluckMuteSeconds * sample_rate);
     float previous = 0;
     for (size_t i = 0, k = 0; i < length; ++i, k = (k + 1) % period) {
         const float x = line[k];
@@ -78,20 +86,18 @@ void add_pluck(std::vector<float>& out, size_t start, size_t length, double hz, 
     }
 }
 
-}  // namespace
-
-std::vector<float> make_input() {
-    const size_t chord = static_cast<size_t>(kChordSeconds * kSampleRate);
-    const size_t plucks = static_cast<size_t>(kPluckSeconds * kSampleRate);
+std::vector<float> make_input(uint32_t sample_rate) {
+    const size_t chord = static_cast<size_t>(kChordSeconds * sample_rate);
+    const size_t plucks = static_cast<size_t>(kPluckSeconds * sample_rate);
     std::vector<float> out(chord + plucks, 0.0f);
-    add_chord(out, chord);
+    add_chord(out, chord, sample_rate);
     uint32_t seed = kNoiseSeed;
-    const size_t spacing = static_cast<size_t>(kPluckSpacing * kSampleRate);
+    const size_t spacing = static_cast<size_t>(kPluckSpacing * sample_rate);
     size_t start = chord;
     for (double hz : kPluckHz) {
         if (start >= out.size()) break;
         const size_t length = std::min(spacing, out.size() - start);
-        add_pluck(out, start, length, hz, seed);
+        add_pluck(out, start, length, hz, sample_rate, seed);
         start += spacing;
     }
     return out;

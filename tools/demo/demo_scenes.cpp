@@ -45,7 +45,7 @@ const std::vector<Scene>& scenes() {
     return kScenes;
 }
 
-std::vector<float> render_scene(const Scene& scene, const std::vector<float>& input) {
+std::vector<float> render_scene(const Scene& scene, const std::vector<float>& input, uint32_t sample_rate) {
     Engine engine;
     engine.initialise();
     auto set = [&engine](const Setting& s) {
@@ -53,7 +53,7 @@ std::vector<float> render_scene(const Scene& scene, const std::vector<float>& in
     };
     for (uint32_t i = 0; i < kInputCount; ++i) set({i, entry(i)->def});
     for (const Setting& s : scene.settings) set(s);
-    engine.set_sample_rate(static_cast<float>(kSampleRate));
+    engine.set_sample_rate(static_cast<float>(sample_rate));
     engine.reset();
 
     tools::HostTimeFeed feed;
@@ -64,12 +64,12 @@ std::vector<float> render_scene(const Scene& scene, const std::vector<float>& in
     std::vector<float> out(input.size());
     size_t next_change = 0;
     for (size_t done = 0; done < input.size(); done += kBlock) {
-        const double now = static_cast<double>(done) / kSampleRate;
+        const double now = static_cast<double>(done) / sample_rate;
         for (; next_change < scene.changes.size() && scene.changes[next_change].seconds <= now;
              ++next_change)
             set(scene.changes[next_change].setting);
         const uint32_t n = static_cast<uint32_t>(std::min<size_t>(kBlock, input.size() - done));
-        time.quarter_notes = tools::quarter_notes_after(0, done, kSampleRate, kTempo);
+        time.quarter_notes = tools::quarter_notes_after(0, done, sample_rate, kTempo);
         engine.process(input.data() + done, out.data() + done, n, feed.next(time));
     }
     return out;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "demo_input.h"
+
 namespace yawp::demo {
 
 struct Setting {
@@ -29,6 +31,10 @@ inline constexpr float kTempo = 120.0f;
 
 const std::vector<Scene>& scenes();
 
-std::vector<float> render_scene(const Scene& scene, const std::vector<float>& input);
+// The scene as a plug-in plays it: parameters set in catalogue order
+// (defaults, then the scene's), the sample rate, a reset, then blocks with
+// the host's transport.
+std::vector<float> render_scene(const Scene& scene, const std::vector<float>& input,
+                                uint32_t sample_rate = kSampleRate);
 
 }  // namespace yawp::demo

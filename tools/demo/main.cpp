@@ -1,7 +1,8 @@
 // yawp-wah-demo OUTDIR: makes a synthetic input, renders it through a few
 // settings that show what the effect does and through a tour of factory
-// presets, and writes input.wav, one WAV per setting and scenes.txt (file
-// name and title per line, for the sonogram script).
+// presets, and writes input.wav, one WAV per setting, scenes.txt (file
+// name and title per line, for the sonogram script) and presets-levels.txt
+// (every factory preset's peak and level change on the measuring inputs).
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "demo_input.h"
 #include "demo_scenes.h"
+#include "preset_levels.h"
 #include "preset_tour.h"
 #include "wav_writer.h"
 
@@ -34,6 +36,30 @@ bool save(const std::filesystem::path& dir, const std::string& name,
     }
     std::printf("%-28s peak %.3f\n", path.c_str(), peak(samples));
     return true;
+}
+
+// The levels table, so anyone can see how each preset sits against the
+// dry sound without running the tests.
+bool write_levels(const std::filesystem::path& dir) {
+    const std::string path = (dir / "presets-levels.txt").string();
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (out == nullptr) {
+        std::fprintf(stderr, "yawp-wah-demo: cannot write '%s'\n", path.c_str());
+        return false;
+    }
+    std::fprintf(out,
+                 "Factory presets: output peak and RMS change against the dry input.\n"
+                 "Each input peaks at %.0f dBFS; limits: peak at or below %.0f dBFS, RMS within %.0f dB\n"
+                 "(%.0f dB for the presets whose character needs it).\n\n",
+                 yawp::demo::kInputPeakDb, yawp::demo::kPeakCeilingDb, yawp::demo::kLoudnessBandDb,
+                 yawp::demo::kWideLoudnessBandDb);
+    std::vector<yawp::demo::Level> levels;
+    for (uint32_t rate : yawp::demo::kLevelRates)
+        for (const yawp::demo::Level& l : yawp::demo::measure_factory_levels(rate)) levels.push_back(l);
+    yawp::demo::print_levels(out, levels);
+    const bool ok = std::fclose(out) == 0;
+    if (ok) std::printf("%s\n", path.c_str());
+    return ok;
 }
 
 }  // namespace
@@ -70,5 +96,6 @@ int main(int argc, char** argv) {
         }
     }
     if (std::fclose(list) != 0) ok = false;
+    ok = ok && write_levels(dir);
     return ok ? 0 : kFailure;
 }
