@@ -223,6 +223,15 @@ double coerce(uint32_t index, double plain) {
     return v;
 }
 
+float meter_for_host(uint32_t index, float value) {
+    if (index < kInputCount || index >= kCount) return value;
+    if (!std::isfinite(value)) return 0.0f;
+    const RangeEntry& e = kOutputs[index - kInputCount];
+    const float lo = static_cast<float>(e.minimum);
+    const float hi = static_cast<float>(e.maximum);
+    return value < lo ? lo : value > hi ? hi : value;
+}
+
 namespace {
 
 // Appends to a bounded UTF-16 buffer, always leaving room for the terminator.

@@ -107,6 +107,17 @@ const char* unit_text(uint32_t index);
 double normalized_to_plain(uint32_t index, double normalized);
 double plain_to_normalized(uint32_t index, double plain);
 
+// [any-thread] What a host is shown of an output 32 to 35: a value that is
+// not a finite number reads 0, anything else is held inside the output's
+// range. The engine's own outputs are not bounded (the envelope output of a
+// loud input runs far past 1) and stay as they are, since the modulation
+// follows them; but a host takes the declared range at its word, and a VST3
+// normalized value outside 0..1 or an LV2 port past its lv2:maximum is
+// a fault there. NaN turns into 0 before the clamp, which would otherwise
+// pin it to the minimum; 0 lies inside every output's range. Other indices
+// give the value back unchanged.
+float meter_for_host(uint32_t index, float value);
+
 // The host-value rule: toggles on at 0.5 or more, the integer parameter
 // rounded half away from zero, then clamped to the range. Unknown indices
 // give the value back unchanged.

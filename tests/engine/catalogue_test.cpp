@@ -116,6 +116,31 @@ TEST(Catalogue, CoerceToggleIntegerAndClamp) {
     EXPECT_EQ(cat::coerce(cat::kPosition, INFINITY), 100);
 }
 
+TEST(Catalogue, MetersForHostsStayInsideTheirRanges) {
+    // The envelope output of a loud input runs far past 1 in the engine.
+    EXPECT_EQ(cat::meter_for_host(cat::kOutEnvOutput, 31.9f), 1.0f);
+    EXPECT_EQ(cat::meter_for_host(cat::kOutEnvOutput, -790.0f), -1.0f);
+    EXPECT_EQ(cat::meter_for_host(cat::kOutEnvOutput, -0.25f), -0.25f);
+    EXPECT_EQ(cat::meter_for_host(cat::kOutLfoOutput, 1.5f), 1.0f);
+    EXPECT_EQ(cat::meter_for_host(cat::kOutLfoPhase, -0.1f), 0.0f);
+    EXPECT_EQ(cat::meter_for_host(cat::kOutLfoPhase, 1.1f), 1.0f);
+    EXPECT_EQ(cat::meter_for_host(cat::kOutModPosition, 100.5f), 100.0f);
+    EXPECT_EQ(cat::meter_for_host(cat::kOutModPosition, 37.5f), 37.5f);
+    // What is not a number reads 0, never a range end.
+    for (uint32_t i = cat::kInputCount; i < cat::kCount; ++i) {
+        EXPECT_EQ(cat::meter_for_host(i, std::nanf("")), 0.0f) << i;
+        EXPECT_EQ(cat::meter_for_host(i, INFINITY), 0.0f) << i;
+        EXPECT_EQ(cat::meter_for_host(i, -INFINITY), 0.0f) << i;
+        const cat::RangeEntry* e = cat::entry(i);
+        EXPECT_EQ(cat::plain_to_normalized(i, cat::meter_for_host(i, 1e30f)), 1.0) << i;
+        EXPECT_EQ(cat::plain_to_normalized(i, cat::meter_for_host(i, -1e30f)), 0.0) << i;
+        EXPECT_EQ(cat::meter_for_host(i, static_cast<float>(e->def)), static_cast<float>(e->def)) << i;
+    }
+    // Inputs are no meters.
+    EXPECT_EQ(cat::meter_for_host(cat::kMix, 150.0f), 150.0f);
+    EXPECT_EQ(cat::meter_for_host(cat::kCount, 2.0f), 2.0f);
+}
+
 TEST(Catalogue, ValueToText) {
     EXPECT_EQ(text_of_plain(cat::kPosition, 50), u"50.00");
     EXPECT_EQ(text_of_plain(cat::kHeelJaw, 12.4222007837421), u"12.42");
