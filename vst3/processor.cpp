@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/fault_guard.h"
 #include "engine/fp_mode.h"
 #include "engine/spin_guard.h"
 #include "state/document.h"
@@ -384,22 +383,24 @@ void Processor::run_engine(ProcessData& data, uint32_t n) {
 }
 
 // [audio-thread] Only values that moved are reported. The engine keeps its
-// outputs finite; a host is never shown anything else even so.
+// outputs finite, but not inside their ranges: each is shown to the host as
+// the catalogue bounds it, so its normalized value stays within 0..1. The
+// bounded value is what counts as reported, so a meter held past its range
+// end is reported once, not with every block.
 void Processor::report_outputs(IParameterChanges* changes, uint32_t n) {
     const EngineOutputs o = engine_.outputs();
-    using fault_guard::finite_or_zero;
-    const float values[kOutputCount] = {finite_or_zero(o.mod_position), finite_or_zero(o.lfo_phase),
-                                        finite_or_zero(o.lfo_output), finite_or_zero(o.env_output)};
+    const float raw[kOutputCount] = {o.mod_position, o.lfo_phase, o.lfo_output, o.env_output};
     // The last sample of the block; a block without samples reports at 0.
     const int32 offset = n > 0 ? static_cast<int32>(n - 1) : 0;
     for (uint32_t k = 0; k < kOutputCount; ++k) {
-        if (same(values[k], reported_[k])) continue;
-        reported_[k] = values[k];
-        if (changes == nullptr) continue;
         const uint32_t index = cat::kInputCount + k;
+        const float value = cat::meter_for_host(index, raw[k]);
+        if (same(value, reported_[k])) continue;
+        reported_[k] = value;
+        if (changes == nullptr) continue;
         int32 slot = 0;
         IParamValueQueue* queue = changes->addParameterData(cat::vst3_id(index), slot);
-        if (queue != nullptr) queue->addPoint(offset, cat::plain_to_normalized(index, values[k]), slot);
+        if (queue != nullptr) queue->addPoint(offset, cat::plain_to_normalized(index, value), slot);
     }
 }
 

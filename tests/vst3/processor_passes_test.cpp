@@ -175,5 +175,48 @@ TEST_F(ProcessorPasses, OutputsAreReportedWhenTheyMove) {
     EXPECT_EQ(after.find(kModPosition), nullptr);
 }
 
+TEST_F(ProcessorPasses, OutputsAreReportedInsideTheirRangesAndOnceAtAnEnd) {
+    const ParamID env = cat::vst3_id(cat::kOutEnvOutput);
+    auto block = [&](ParamChanges* out) { plugin.process(32, nullptr, out); };
+
+    // Far past every range end: each reads its end, 0 or 1 normalized.
+    engine_log().outputs = {250, 1.25f, -1.5f, 31.9f};
+    ParamChanges past;
+    block(&past);
+    ASSERT_EQ(past.queues.size(), 4u);
+    EXPECT_EQ(past.find(kModPosition)->points[0].value, 1.0);
+    EXPECT_EQ(past.find(cat::vst3_id(cat::kOutLfoPhase))->points[0].value, 1.0);
+    EXPECT_EQ(past.find(cat::vst3_id(cat::kOutLfoOutput))->points[0].value, 0.0);
+    EXPECT_EQ(past.find(env)->points[0].value, 1.0);
+
+    // Further past the end is no news: the bounded value did not move.
+    for (float level : {505.7f, 790.0f, 1.0f}) {
+        engine_log().outputs.env_output = level;
+        ParamChanges held;
+        block(&held);
+        EXPECT_TRUE(held.queues.empty()) << level;
+    }
+
+    // Past the other end, then back inside.
+    engine_log().outputs.env_output = -790.0f;
+    ParamChanges low, inside;
+    block(&low);
+    ASSERT_NE(low.find(env), nullptr);
+    EXPECT_EQ(low.find(env)->points[0].value, 0.0);
+    engine_log().outputs.env_output = 0.5f;
+    block(&inside);
+    ASSERT_NE(inside.find(env), nullptr);
+    EXPECT_DOUBLE_EQ(inside.find(env)->points[0].value, 0.75);
+
+    // A NaN after a value past the range still reads 0, not the range end.
+    engine_log().outputs.env_output = 31.9f;
+    block(nullptr);
+    engine_log().outputs.env_output = std::numeric_limits<float>::quiet_NaN();
+    ParamChanges nan;
+    block(&nan);
+    ASSERT_NE(nan.find(env), nullptr);
+    EXPECT_EQ(nan.find(env)->points[0].value, 0.5);
+}
+
 }  // namespace
 }  // namespace yawp::test

@@ -119,6 +119,82 @@ TEST(Vst3Processor, ABlockWithANaNDoesNotSilenceTheEffect) {
     }
 }
 
+// ---- outputs at loud input
+
+constexpr int32 kBlock = 256;
+constexpr int kLoudBlocks = 400;  // about two seconds at 48 kHz
+
+// A 440 Hz sine at 48 kHz, `dbfs` relative to full scale, for the block
+// that starts `start` samples in.
+std::vector<float> sine_block(double dbfs, int64 start) {
+    constexpr double kTwoPi = 6.283185307179586;
+    constexpr double kStep = kTwoPi * 440.0 / 48000.0;
+    const double amplitude = std::pow(10.0, dbfs / 20.0);
+    std::vector<float> x(kBlock);
+    for (int32 i = 0; i < kBlock; ++i)
+        x[static_cast<size_t>(i)] = static_cast<float>(amplitude * std::sin(kStep * static_cast<double>(start + i)));
+    return x;
+}
+
+// The plug-in with the envelope (and the LFO, so its meters move too) on,
+// at an envelope amount given as a normalized value.
+void envelope_on(Plugin& plugin, ParamValue amount) {
+    ParamChanges settings;
+    settings.add(cat::vst3_id(cat::kEnvOn), {{0, 1.0}})
+        .add(cat::vst3_id(cat::kEnvAmount), {{0, amount}})
+        .add(cat::vst3_id(cat::kLfoOn), {{0, 1.0}});
+    plugin.process(0, &settings);
+}
+
+TEST(Vst3Processor, OutputsStayNormalizedAtLoudInput) {
+    const ParamID env = cat::vst3_id(cat::kOutEnvOutput);
+    for (double dbfs : {0.0, 24.0}) {
+        for (ParamValue amount : {1.0, 0.0}) {  // +100 % and -100 %
+            SCOPED_TRACE(testing::Message() << dbfs << " dBFS, env amount " << amount);
+            Plugin plugin;
+            plugin.activate();
+            envelope_on(plugin, amount);
+            ParamValue env_low = 1, env_high = 0;
+            size_t points = 0;
+            for (int block = 0; block < kLoudBlocks; ++block) {
+                ParamChanges out;
+                plugin.process(kBlock, nullptr, &out, nullptr, sine_block(dbfs, int64{block} * kBlock));
+                for (const ParamQueue& q : out.queues) {
+                    for (const Point& p : q.points) {
+                        ++points;
+                        ASSERT_GE(p.value, 0.0) << "id " << q.id << " block " << block;
+                        ASSERT_LE(p.value, 1.0) << "id " << q.id << " block " << block;
+                        if (q.id != env) continue;
+                        env_low = std::min(env_low, p.value);
+                        env_high = std::max(env_high, p.value);
+                    }
+                }
+            }
+            EXPECT_GT(points, size_t{kLoudBlocks}) << "the LFO's meters move in every block";
+            // The envelope output went past its range end, and was shown there.
+            EXPECT_EQ(amount > 0.5 ? env_high : env_low, amount);
+        }
+    }
+}
+
+TEST(Vst3Processor, AnOutputHeldPastItsRangeIsReportedOnce) {
+    const ParamID env = cat::vst3_id(cat::kOutEnvOutput);
+    Plugin plugin;
+    plugin.activate();
+    envelope_on(plugin, 1.0);
+    int at_the_end = 0, after_the_end = 0;
+    for (int block = 0; block < kLoudBlocks; ++block) {
+        ParamChanges out;
+        plugin.process(kBlock, nullptr, &out, nullptr, sine_block(0.0, int64{block} * kBlock));
+        const ParamQueue* q = out.find(env);
+        if (q == nullptr) continue;
+        if (at_the_end > 0) ++after_the_end;
+        if (q->points.back().value == 1.0) ++at_the_end;
+    }
+    EXPECT_EQ(at_the_end, 1);
+    EXPECT_EQ(after_the_end, 0);
+}
+
 // Blocks of every size from 0 up to the maximum, silent and not, from a
 // thread other than the one that set the processor up, before and after
 // activating it again.
