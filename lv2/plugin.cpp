@@ -10,7 +10,6 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
-#include "engine/fault_guard.h"
 #include "engine/fp_mode.h"
 #include "lv2/instance.h"
 #include "lv2/uris.h"
@@ -101,13 +100,17 @@ void read_control_ports(Instance* self, bool holds_guard) {
     }
 }
 
-// [audio-thread] The engine keeps its outputs finite; a host is never shown
-// anything else even so.
+// [audio-thread] The engine keeps its outputs finite, but not inside their
+// ranges: each port gets the value the catalogue bounds to the port's
+// lv2:minimum and lv2:maximum.
 void write_meters(Instance* self) {
     const EngineOutputs o = self->engine.outputs();
     const float values[catalogue::kOutputCount] = {o.mod_position, o.lfo_phase, o.lfo_output, o.env_output};
-    for (uint32_t k = 0; k < catalogue::kOutputCount; ++k)
-        if (float* port = control_port(self, kPortFirstOutput + k)) *port = fault_guard::finite_or_zero(values[k]);
+    for (uint32_t k = 0; k < catalogue::kOutputCount; ++k) {
+        const uint32_t index = kInputCount + k;
+        float* port = control_port(self, port_of_output(index));
+        if (port != nullptr) *port = catalogue::meter_for_host(index, values[k]);
+    }
 }
 
 // [audio-thread] Never waits: when a state call holds the guard, port

@@ -1,6 +1,7 @@
 // The plug-in as a lilv host sees it: found through LV2_PATH, described
 // with the catalogue's ports, instantiated, run, and following the host's
 // transport.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -229,8 +230,55 @@ TEST_F(LilvHost, ABlockWithANaNDoesNotSilenceTheEffect) {
             level = std::max(level, std::fabs(host.ports.out[i]));
         }
         EXPECT_GT(level, 0.01f) << block;
-        for (uint32_t k = 0; k < cat::kOutputCount; ++k)
-            ASSERT_TRUE(std::isfinite(host.ports.meter(cat::kInputCount + k))) << kMeterSymbols[k];
+        for (uint32_t k = 0; k < cat::kOutputCount; ++k) {
+            const uint32_t index = cat::kInputCount + k;
+            const float v = host.ports.meter(index);
+            ASSERT_TRUE(std::isfinite(v)) << kMeterSymbols[k];
+            ASSERT_GE(v, cat::entry(index)->minimum) << kMeterSymbols[k];
+            ASSERT_LE(v, cat::entry(index)->maximum) << kMeterSymbols[k];
+        }
+    }
+}
+
+// Every meter port within the lv2:minimum and lv2:maximum the host read
+// from the bundle, with the envelope driven far past its range: a loud sine
+// at +100 % and -100 % envelope amount, over a couple of seconds.
+TEST_F(LilvHost, MetersStayInsideTheirPortRangesAtLoudInput) {
+    float lo[lv2::kPortCount], hi[lv2::kPortCount], def[lv2::kPortCount];
+    lilv_plugin_get_port_ranges_float(plugin(), lo, hi, def);
+    constexpr uint32_t kBlock = 256;
+    constexpr int kBlocks = 400;
+    constexpr double kStep = 6.283185307179586 * 440.0 / 48000.0;
+    const uint32_t env = lv2::port_of_output(cat::kOutEnvOutput);
+
+    for (double dbfs : {0.0, 24.0}) {
+        for (float amount : {100.0f, -100.0f}) {
+            SCOPED_TRACE(testing::Message() << dbfs << " dBFS, env amount " << amount);
+            HostedInstance host;
+            ASSERT_TRUE(host.ok());
+            host.ports.parameter(cat::kEnvOn) = 1.0f;
+            host.ports.parameter(cat::kEnvAmount) = amount;
+            host.ports.parameter(cat::kLfoOn) = 1.0f;
+            host.activate();
+            const double amplitude = std::pow(10.0, dbfs / 20.0);
+            float env_low = 0, env_high = 0;
+            for (int block = 0; block < kBlocks; ++block) {
+                for (uint32_t i = 0; i < kBlock; ++i) {
+                    const double t = static_cast<double>(static_cast<uint32_t>(block) * kBlock + i);
+                    host.ports.in[i] = static_cast<float>(amplitude * std::sin(kStep * t));
+                }
+                host.run(kBlock);
+                for (uint32_t port = lv2::kPortFirstOutput; port < lv2::kPortCount; ++port) {
+                    const float v = host.ports.control[port];
+                    ASSERT_GE(v, lo[port]) << port_symbol(port) << " block " << block;
+                    ASSERT_LE(v, hi[port]) << port_symbol(port) << " block " << block;
+                }
+                env_low = std::min(env_low, host.ports.control[env]);
+                env_high = std::max(env_high, host.ports.control[env]);
+            }
+            // The envelope output went past its range end, and was shown there.
+            EXPECT_EQ(amount > 0 ? env_high : env_low, amount > 0 ? hi[env] : lo[env]);
+        }
     }
 }
 
