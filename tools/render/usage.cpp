@@ -38,7 +38,11 @@ Options:
   --float          write 32-bit float samples (not possible for FLAC).
   --meters FILE    after each block write one line to FILE: modulated
                    position, LFO phase, LFO output and envelope output,
-                   four numbers per channel, channel after channel.
+                   four numbers per channel, channel after channel. These
+                   are the engine's own values, not bounded: with loud
+                   input the envelope output runs well past -1..1, where
+                   the plug-ins show their hosts each meter held inside
+                   its range.
   --state FILE     start from the parameter values of a saved state document
                    (from either plug-in, or --save-state); --set values
                    still override it.
