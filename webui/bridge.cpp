@@ -47,20 +47,30 @@ void post_to_page(WV2Host* host, LPCWSTR text) {
 }
 
 // [web-view-thread]
-void send_value_now(WV2Host* host, uint32_t index, float value) {
-    if (index >= host->page.count) return;
-    host->page.values[index] = value;
+void post_value(WV2Host* host, uint32_t index, float value) {
     wchar_t text[20];
     yawp::page_messages::format_value_message(text, index, value);
     post_to_page(host, text);
 }
 
-// [web-view-thread]
+// [web-view-thread] Only what would change the page goes out; a meter the
+// rate holds back follows from the window's timer.
+void send_value_now(WV2Host* host, uint32_t index, float value) {
+    if (index >= host->page.count) return;
+    host->page.values[index] = value;
+    if (host->gate.admit(index, value, GetTickCount64())) {
+        post_value(host, index, value);
+    } else if (host->gate.holding()) {
+        SetTimer(host->window, kHeldMetersTimer, UINT(yawp::page_values::kMeterIntervalMs), nullptr);
+    }
+}
+
+// [web-view-thread] The page asked for everything: it gets every value.
 void send_all_values(WV2Host* host, const WV2PageBinding* page) {
+    const uint64_t now = GetTickCount64();
     for (uint32_t index = 0; index < page->count; ++index) {
-        wchar_t text[20];
-        yawp::page_messages::format_value_message(text, index, page->values[index]);
-        post_to_page(host, text);
+        post_value(host, index, page->values[index]);
+        host->gate.sent(index, page->values[index], now);
     }
 }
 
@@ -251,6 +261,12 @@ bool wv2_take_lock_on_ui_thread(WV2Host* host) {
             DispatchMessageA(&msg);
         }
     }
+}
+
+// [web-view-thread]
+void wv2_send_held_meters(WV2Host* host) {
+    host->gate.flush_due(GetTickCount64(), [host](uint32_t index, float value) { post_value(host, index, value); });
+    if (!host->gate.holding()) KillTimer(host->window, kHeldMetersTimer);
 }
 
 // [web-view-thread]

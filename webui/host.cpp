@@ -132,6 +132,10 @@ LRESULT CALLBACK browser_window_proc(HWND window, UINT message, WPARAM wparam, L
             case WM_SETFOCUS:
                 if (host->controller) host->controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
                 break;
+            case WM_TIMER:
+                if (wparam != kHeldMetersTimer) break;
+                wv2_send_held_meters(host);
+                return 0;
             case WV2_MSG_SET_SCALE:
                 host->host_scale = std::bit_cast<double>(lparam);
                 wv2_apply_rasterization_scale(host);

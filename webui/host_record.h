@@ -9,6 +9,7 @@
 
 #include "webui/host.h"
 #include "webui/page_messages.h"
+#include "webui/page_value_gate.h"
 #include "webui/webview2.h"
 
 // Private messages. The first four and the last go to the browser's window
@@ -24,6 +25,9 @@ enum : UINT {
     WV2_MSG_END_EDIT = 0x8006,
     WV2_MSG_SET_SCALE = 0x8007,  // lParam the host's content scale, a double's bits
 };
+
+// The browser window's timer that sends meters the rate held back.
+inline constexpr UINT_PTR kHeldMetersTimer = 0x5957;
 
 // What the page side works with: the callbacks record with the host as user
 // data and the host's relays as edit callbacks, then the page's own fields.
@@ -66,6 +70,7 @@ struct WV2Host {
     // still clean up when the browser's window was destroyed from outside.
     HANDLE thread;
     double host_scale;  // web view thread only: the host's content scale, 1 when it gave none
+    yawp::page_values::ValueGate gate;  // web view thread only: what the page was sent
 };
 
 static_assert(sizeof(std::atomic<uint8_t>) == 1 && std::atomic<uint8_t>::is_always_lock_free);
@@ -136,6 +141,9 @@ HRESULT wv2_receive_page_message(WV2Host* host, ICoreWebView2WebMessageReceivedE
 // [web-view-thread] Serves a value or text request addressed to the web view
 // thread's window and answers it; false for any other message.
 bool wv2_serve_request(WV2Host* host, const MSG& msg);
+
+// [web-view-thread] Sends the meters the rate held back whose time has come.
+void wv2_send_held_meters(WV2Host* host);
 
 // [main-thread] The relay window's procedure: runs the edit callbacks.
 LRESULT CALLBACK wv2_relay_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -5,12 +5,14 @@
 #include <cstring>
 
 #include <sys/socket.h>
+#include <time.h>
 
 #include "news/crier.h"
 #include "news/reply_sink.h"
 #include "x11editor/frames.h"
 #include "x11editor/helper_process.h"
 #include "x11editor/helper_texts.h"
+#include "webui/page_value_gate.h"
 #include "webui/page_messages.h"
 
 // The news store answers the page through wv2_host_send_text(WV2Host*, ...);
@@ -41,6 +43,7 @@ struct EditorLink {
     float* values;  // the value cache, count entries
     uint32_t count;
     WV2Host news;
+    page_values::ValueGate gate;  // what the page was sent (all zeros is its start)
 };
 
 namespace {
@@ -59,9 +62,16 @@ void send_frame(EditorLink* link, const char* text, size_t length) {
 }
 
 // [main-thread]
-void send_value(EditorLink* link, uint32_t index) {
+uint64_t now_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
+}
+
+// [main-thread]
+void send_value(EditorLink* link, uint32_t index, float value) {
     char text[20];
-    format_value_message(text, index, link->values[index]);
+    format_value_message(text, index, value);
     send_frame(link, text, sizeof text - 1);
 }
 
@@ -86,7 +96,10 @@ void handle_page_text(EditorLink* link, const char* text) {
                 edit(link->callbacks.user_data, message.index, message.value);
             return;
         case PageMessageKind::kGetAll:
-            for (uint32_t i = 0; i < link->count; ++i) send_value(link, i);
+            for (uint32_t i = 0; i < link->count; ++i) {
+                send_value(link, i, link->values[i]);
+                link->gate.sent(i, link->values[i], now_ms());
+            }
             return;
         case PageMessageKind::kNews: crier_handle_message(&link->news, message.text); return;
         // Keys for the host are the helper's to hand on (it has the X
@@ -161,6 +174,8 @@ bool editor_link_poll(EditorLink* link) {
     while (helper_running(link) && frame_reader_next(&link->reader, &text, &length) == FrameStatus::kFrame)
         handle_page_text(link, text);
     if (!open || link->reader.broken) drop_helper(link);
+    // Meters the rate held back go out from here, the host's idle tick.
+    link->gate.flush_due(now_ms(), [link](uint32_t index, float value) { send_value(link, index, value); });
     if (helper_running(link) && !frame_writer_flush(&link->writer, link->helper.fd)) drop_helper(link);
     return helper_running(link);
 }
@@ -168,7 +183,8 @@ bool editor_link_poll(EditorLink* link) {
 void editor_link_set_parameter(EditorLink* link, uint32_t index, float value) {
     if (link == nullptr || index >= link->count) return;
     link->values[index] = value;
-    send_value(link, index);
+    // Only what would change the page goes out.
+    if (link->gate.admit(index, value, now_ms())) send_value(link, index, value);
 }
 
 void editor_link_send_text(EditorLink* link, const char* text) {

@@ -237,6 +237,37 @@ TEST_F(Lv2Ui, PortEventsReachThePageAsParameterValues) {
     descriptor->cleanup(ui);
 }
 
+// Hosts hand a UI every port about 30 times a second, changed or not: the
+// page hears only of changes, and of a meter at most about 30 times a
+// second, ending on its last value.
+TEST_F(Lv2Ui, RepeatedPortEventsReachThePageOnlyWhenTheyChange) {
+    LV2UI_Handle ui = open(true, true);
+    ASSERT_NE(ui, nullptr);
+    const uint32_t mix = lv2::port_of_parameter(cat::kMix);
+    for (int i = 0; i < 1000; ++i) port_event(ui, mix, 40);
+    port_event(ui, mix, 41);
+    const uint32_t envelope = lv2::port_of_parameter(cat::kOutEnvOutput);
+    const DWORD start = GetTickCount();
+    float last = 0;
+    for (int i = 0; i < 1000; ++i) {
+        last = -1.0f + float(i) * 0.002f;
+        port_event(ui, envelope, last);
+    }
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_TRUE(pump_until([&] { return !page().sent(browser()).empty() && page().sent(browser()).back() ==
+                                                                             value_message(cat::kOutEnvOutput, last); },
+                           5000));
+    std::vector<std::wstring> mixes;
+    size_t envelopes = 0;
+    for (const std::wstring& text : page().sent(browser())) {
+        if (text.rfind(L"s 00000001 ", 0) == 0) mixes.push_back(text);
+        if (text.rfind(L"s 00000023 ", 0) == 0) ++envelopes;
+    }
+    EXPECT_EQ(mixes, (std::vector<std::wstring>{value_message(cat::kMix, 40), value_message(cat::kMix, 41)}));
+    EXPECT_LE(envelopes, size_t(elapsed / 33 + 3)) << elapsed << " ms";
+    descriptor->cleanup(ui);
+}
+
 TEST_F(Lv2Ui, PageNewsRequestsReachTheStore) {
     editor_test::TemporaryAppData appdata;
     LV2UI_Handle ui = open(false, false);

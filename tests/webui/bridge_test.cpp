@@ -72,9 +72,10 @@ TEST_F(BridgeTest, ValuesFromTheUiThreadReachThePageAsValueMessages) {
     std::vector<float> values = some_values();
     for (unsigned i = 0; i < kCount; ++i) wv2_host_set_parameter(host, i, values[i]);
     EXPECT_EQ(sent(), value_messages(values));
-    // Exactly eight lower-case hexadecimal digits per field.
+    // Exactly eight lower-case hexadecimal digits per field. (A meter this
+    // soon after its last value is held back a moment.)
     wv2_host_set_parameter(host, 35, -0.0f);
-    EXPECT_EQ(sent().back(), L"s 00000023 80000000");
+    EXPECT_TRUE(pump_until([&] { return sent().back() == L"s 00000023 80000000"; }, 5000));
 }
 
 TEST_F(BridgeTest, ValuesBeyondTheCountAreIgnored) {
@@ -144,7 +145,8 @@ TEST_F(BridgeTest, EditCallbacksGetTheWrappersUserData) {
 
 // The plug-in answers a change with its own (clamped) value of the same
 // parameter from inside the callback; that value reaches the page before
-// the next gesture reaches the plug-in.
+// the next gesture reaches the plug-in. A value the page already has is
+// not sent again.
 TEST_F(BridgeTest, CallbackPushingTheValueBackReachesThePageWithoutDeadlock) {
     std::vector<int> sent_at_callback;
     wrapper.on_edit = [&](char, uint32_t index, float value) {
@@ -155,9 +157,8 @@ TEST_F(BridgeTest, CallbackPushingTheValueBackReachesThePageWithoutDeadlock) {
     page_says({L"b 13 40400000", L"s 13 40400000", L"e 13 3f800000"});
     EXPECT_EQ(sent(), (std::vector<std::wstring>{
                           L"s 00000013 40000000", L"s 00000014 40400000",  //
-                          L"s 00000013 40000000", L"s 00000014 40400000",  //
                           L"s 00000013 3f800000", L"s 00000014 3f800000"}));
-    EXPECT_EQ(sent_at_callback, (std::vector<int>{0, 2, 4}));
+    EXPECT_EQ(sent_at_callback, (std::vector<int>{0, 2, 2}));
     EXPECT_EQ(host->page.values[19], 1.0f);  // the value pushed last wins
 }
 

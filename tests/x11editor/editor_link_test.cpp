@@ -161,6 +161,44 @@ TEST_F(EditorLinkTest, TheHostsScaleGoesToTheHelper) {
                                                     "z 00000000"}));
 }
 
+// Hosts hand editors every value about 30 times a second, changed or not.
+// Only changes reach the page; meters at most about 30 times a second and
+// never by less than a pixel of their display; and a meter held back still
+// ends on its last value.
+TEST_F(EditorLinkTest, OnlyChangesReachThePageAndMetersAreRateLimited) {
+    page_sends("");
+    Recorder recorder;
+    EditorLink* link = open(&recorder);
+    ASSERT_NE(link, nullptr);
+    for (int i = 0; i < 1000; ++i) editor_link_set_parameter(link, 1, 25.0f);
+    editor_link_set_parameter(link, 1, 26.0f);
+    editor_link_set_parameter(link, 33, 0.5f);
+    editor_link_set_parameter(link, 33, 0.5f + 0.0004f);  // less than a pixel of the phase's display
+    const auto start = Clock::now();
+    float last = 0;
+    for (int i = 0; i < 1000; ++i) {
+        last = -1.0f + float(i) * 0.002f;
+        editor_link_set_parameter(link, 35, last);
+        if (i % 100 == 0) editor_link_poll(link);
+    }
+    const auto elapsed_ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    poll_until(link, [] { return false; }, std::chrono::milliseconds(200));
+    editor_link_close(link);
+    ASSERT_TRUE(wait_for_no_children(std::chrono::milliseconds(2000)));
+
+    std::vector<std::string> mix, phase, envelope;
+    for (const std::string& text : received()) {
+        if (text.rfind("s 00000001 ", 0) == 0) mix.push_back(text);
+        if (text.rfind("s 00000021 ", 0) == 0) phase.push_back(text);
+        if (text.rfind("s 00000023 ", 0) == 0) envelope.push_back(text);
+    }
+    EXPECT_EQ(mix, (std::vector<std::string>{value_message(1, 25.0f), value_message(1, 26.0f)}));
+    EXPECT_EQ(phase, (std::vector<std::string>{value_message(33, 0.5f)}));
+    ASSERT_FALSE(envelope.empty());
+    EXPECT_LE(envelope.size(), size_t(elapsed_ms / 33 + 3)) << elapsed_ms << " ms";
+    EXPECT_EQ(envelope.back(), value_message(35, last));
+}
+
 TEST_F(EditorLinkTest, AMebibyteAnswerGetsThroughAFullSocket) {
     std::string news;
     for (size_t i = 0; news.size() < (1u << 20); ++i) news += char('a' + i % 26);

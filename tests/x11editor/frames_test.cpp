@@ -1,8 +1,10 @@
 // The frames between the plug-in and its editor helper, and the page's
 // texts read from them: whole, split and joined frames, long texts,
 // truncation and garbage.
+#include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -13,6 +15,7 @@
 #include "framed.h"
 #include "x11editor/frames.h"
 #include "webui/page_messages.h"
+#include "webui/page_value_gate.h"
 
 namespace {
 
@@ -185,6 +188,70 @@ TEST(EditorPageMessages, KeysHandedOnAreReadWithTheirCodeCharacterAndModifiers) 
                              "k d ff 20 0", "k d 20 110000 0", "k d 20 d800 0", "k d 20 dfff 0", "k d 20 20 20",
                              "k d 20 20 0 ", "k d 20 20 0 7", "k u 20 20 -1", "k d 100000020 0 0"})
         EXPECT_EQ(read_page_message(text, 36).kind, PageMessageKind::kIgnored) << '"' << text << '"';
+}
+
+// --- Which values go to the page --------------------------------------------------
+
+using yawp::page_values::kMeterIntervalMs;
+using yawp::page_values::ValueGate;
+
+TEST(PageValueGate, AnInputGoesOutOnlyWhenItChanges) {
+    ValueGate gate;
+    EXPECT_TRUE(gate.admit(1, 25, 0));
+    for (int i = 0; i < 1000; ++i) EXPECT_FALSE(gate.admit(1, 25, uint64_t(i)));
+    EXPECT_TRUE(gate.admit(1, 25.001f, 1000));
+    // Zero's sign, and a NaN after a number, are changes the page may show.
+    EXPECT_TRUE(gate.admit(2, 0.0f, 0));
+    EXPECT_TRUE(gate.admit(2, -0.0f, 0));
+    EXPECT_TRUE(gate.admit(2, std::nanf(""), 0));
+    EXPECT_FALSE(gate.admit(2, std::nanf(""), 0));
+    // Indices beyond the catalogue are not the gate's to judge.
+    EXPECT_TRUE(gate.admit(36, 1, 0));
+    EXPECT_TRUE(gate.admit(36, 1, 0));
+}
+
+TEST(PageValueGate, AMeterGoesOutAtMostEveryIntervalAndEndsOnItsLastValue) {
+    ValueGate gate;
+    std::vector<std::pair<uint32_t, float>> flushed;
+    const auto collect = [&](uint32_t index, float value) { flushed.push_back({index, value}); };
+    EXPECT_TRUE(gate.admit(35, 0.1f, 1000));
+    EXPECT_FALSE(gate.admit(35, 0.2f, 1010));  // too soon: held
+    EXPECT_FALSE(gate.admit(35, 0.3f, 1020));
+    EXPECT_TRUE(gate.holding());
+    gate.flush_due(1020, collect);
+    EXPECT_TRUE(flushed.empty());
+    gate.flush_due(1000 + kMeterIntervalMs, collect);
+    EXPECT_EQ(flushed, (std::vector<std::pair<uint32_t, float>>{{35, 0.3f}}));
+    EXPECT_FALSE(gate.holding());
+    // Time enough since: straight out.
+    EXPECT_TRUE(gate.admit(35, 0.5f, 1000 + 2 * kMeterIntervalMs));
+    // Held, then back at what the page shows: nothing is left to send.
+    EXPECT_FALSE(gate.admit(35, 0.6f, 1000 + 2 * kMeterIntervalMs + 1));
+    EXPECT_FALSE(gate.admit(35, 0.5f, 1000 + 2 * kMeterIntervalMs + 2));
+    EXPECT_FALSE(gate.holding());
+    // Inputs are never rate-limited.
+    EXPECT_TRUE(gate.admit(0, 1, 5000));
+    EXPECT_TRUE(gate.admit(0, 2, 5000));
+}
+
+TEST(PageValueGate, AMeterStepBelowAPixelIsNotSent) {
+    ValueGate gate;
+    EXPECT_TRUE(gate.admit(32, 50.0f, 0));        // the pedal, 0 to 100
+    EXPECT_FALSE(gate.admit(32, 50.05f, 1000));   // a twentieth of a pixel or so
+    EXPECT_TRUE(gate.admit(32, 50.2f, 2000));     // two pixels
+    EXPECT_TRUE(gate.admit(33, 0.25f, 0));        // the LFO phase, 0 to 1
+    EXPECT_FALSE(gate.admit(33, 0.2504f, 1000));
+    // Small steps that add up to a pixel do go out.
+    EXPECT_TRUE(gate.admit(33, 0.2512f, 2000));
+}
+
+TEST(PageValueGate, WhatThePageWasSentAnywayCounts) {
+    ValueGate gate;
+    gate.sent(4, 30, 0);  // the page asked for every value
+    EXPECT_FALSE(gate.admit(4, 30, 10));
+    gate.sent(34, 0.5f, 100);
+    EXPECT_FALSE(gate.admit(34, 0.9f, 110));  // within the interval: held
+    EXPECT_TRUE(gate.holding());
 }
 
 TEST(EditorPageMessages, ValueMessagesHaveEightDigitFields) {
