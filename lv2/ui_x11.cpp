@@ -17,19 +17,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
-#include <lv2/instance-access/instance-access.h>
-#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
-#include <lv2/urid/urid.h>
 
 #include "lv2/ports.h"
 #include "lv2/ui_ports.h"
+#include "lv2/ui_size.h"
 #include "lv2/uris.h"
 #include "x11editor/editor_link.h"
-#include "x11editor/helper_texts.h"
-#include "webui/page_size.h"
 
 // Last: Xlib's macros (None, Status, Bool) must not reach the headers above.
 #include <X11/Xlib.h>
@@ -40,11 +35,6 @@ namespace {
 
 using catalogue::kCount;
 
-struct Size {
-    int width;
-    int height;
-};
-
 struct Ui {
     x11editor::EditorLink* link;
     Display* display;  // ours alone, for our window
@@ -53,43 +43,6 @@ struct Ui {
     UiPortWriter ports;  // the page's gestures, as port writes
     const void* instance;  // the plug-in instance, when the host tells it
 };
-
-// --- The size an editor was left at -------------------------------------------------
-
-// A handful of instances is plenty for one host's open editors; the oldest
-// entry makes room for a new one. Only the host's UI thread comes here.
-constexpr size_t kRememberedSizes = 16;
-
-struct RememberedSize {
-    const void* instance;
-    Size size;
-};
-
-RememberedSize g_remembered[kRememberedSizes];
-size_t g_next_remembered = 0;
-
-// [main-thread] The size the editor of `instance` was left at, if any.
-bool remembered_size(const void* instance, Size* size) {
-    if (instance == nullptr) return false;
-    for (const RememberedSize& r : g_remembered)
-        if (r.instance == instance) {
-            *size = r.size;
-            return true;
-        }
-    return false;
-}
-
-// [main-thread]
-void remember_size(const void* instance, Size size) {
-    if (instance == nullptr) return;
-    for (RememberedSize& r : g_remembered)
-        if (r.instance == instance) {
-            r.size = size;
-            return;
-        }
-    g_remembered[g_next_remembered] = {instance, size};
-    g_next_remembered = (g_next_remembered + 1) % kRememberedSizes;
-}
 
 // --- Our window ------------------------------------------------------------------------
 
@@ -115,7 +68,7 @@ bool open_display(Ui* ui) {
 // wrap X11 UIs in a toolkit (suil) size and embed only a child of the
 // parent they gave, never the parent itself. False when there is no such
 // parent.
-bool open_window(Ui* ui, uintptr_t parent, Size size) {
+bool open_window(Ui* ui, uintptr_t parent, UiSize size) {
     ui->parent = Window(parent);
     XWindowAttributes attributes;
     if (XGetWindowAttributes(ui->display, ui->parent, &attributes) == 0) return false;
@@ -146,20 +99,20 @@ void resize_window(Ui* ui, int width, int height) {
     if (width <= 0 || height <= 0) return;
     XResizeWindow(ui->display, ui->window, unsigned(width), unsigned(height));
     XFlush(ui->display);
-    remember_size(ui->instance, {width, height});
+    keep_ui_size(ui->instance, {width, height});
 }
 
 // [main-thread] Our window takes the parent's latest size; the helper
 // follows ours by itself. A size given to our window directly is kept.
 void follow_parent(Ui* ui) {
-    Size parent{0, 0};
+    UiSize parent{0, 0};
     while (XPending(ui->display) > 0) {
         XEvent event;
         XNextEvent(ui->display, &event);
         if (event.type != ConfigureNotify) continue;
-        const Size size{event.xconfigure.width, event.xconfigure.height};
+        const UiSize size{event.xconfigure.width, event.xconfigure.height};
         if (event.xconfigure.window == ui->parent) parent = size;
-        if (event.xconfigure.window == ui->window) remember_size(ui->instance, size);
+        if (event.xconfigure.window == ui->window) keep_ui_size(ui->instance, size);
     }
     resize_window(ui, parent.width, parent.height);
 }
@@ -175,22 +128,9 @@ struct Features {
     double scale = 0;  // the host's ui:scaleFactor, 0 when it gave none
 };
 
-// [main-thread] ui:scaleFactor among the host's options: a float atom.
-double scale_in(const LV2_Options_Option* options, const LV2_URID_Map* map) {
-    if (options == nullptr || map == nullptr) return 0;
-    const LV2_URID key = map->map(map->handle, LV2_UI__scaleFactor);
-    const LV2_URID float_type = map->map(map->handle, LV2_ATOM__Float);
-    for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o)
-        if (o->key == key && o->type == float_type && o->size == sizeof(float) && o->value != nullptr)
-            return x11editor::usable_scale(*static_cast<const float*>(o->value));
-    return 0;
-}
-
 // [main-thread] A missing touch feature leaves edits without notifications.
 Features read_features(Ui* ui, const LV2_Feature* const* features) {
     Features found;
-    const LV2_Options_Option* options = nullptr;
-    const LV2_URID_Map* map = nullptr;
     for (size_t i = 0; features != nullptr && features[i] != nullptr; ++i) {
         const LV2_Feature* f = features[i];
         if (f->URI == nullptr) continue;
@@ -200,25 +140,11 @@ Features read_features(Ui* ui, const LV2_Feature* const* features) {
             ui->ports.take_touch(f);
         } else if (std::strcmp(f->URI, LV2_UI__resize) == 0 && f->data != nullptr) {
             found.resize = static_cast<const LV2UI_Resize*>(f->data);
-        } else if (std::strcmp(f->URI, LV2_OPTIONS__options) == 0) {
-            options = static_cast<const LV2_Options_Option*>(f->data);
-        } else if (std::strcmp(f->URI, LV2_URID__map) == 0) {
-            map = static_cast<const LV2_URID_Map*>(f->data);
-        } else if (std::strcmp(f->URI, LV2_INSTANCE_ACCESS_URI) == 0) {
-            ui->instance = f->data;
         }
     }
-    found.scale = scale_in(options, map);
+    ui->instance = ui_instance(features);
+    found.scale = ui_scale_factor(features);
     return found;
-}
-
-// [main-thread] Where the musician left this instance's editor, else the
-// page's size at the host's scale.
-Size first_size(const Ui* ui, double host_scale) {
-    Size size;
-    if (remembered_size(ui->instance, &size)) return size;
-    return {x11editor::scaled_length(page_size::kWidth, host_scale),
-            x11editor::scaled_length(page_size::kHeight, host_scale)};
 }
 
 // [main-thread] Without a parent there is nowhere to show the page: the
@@ -235,9 +161,9 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
     ui->ports.write = write;
     ui->ports.controller = controller;
     const x11editor::EditCallbacks callbacks{ui, begin_edit, perform_edit, end_edit};
-    Size size{page_size::kWidth, page_size::kHeight};
+    UiSize size = page_size_at(0);
     if (found.parent != 0 && open_display(ui)) {
-        size = first_size(ui, found.scale);
+        size = first_ui_size(ui->instance, found.scale);
         if (open_window(ui, found.parent, size))
             ui->link = x11editor::editor_link_open(bundle_path, bundle_path, ui->window, &callbacks, kCount);
     }
