@@ -7,7 +7,13 @@
   const C = Y.catalogue;
   const S = Y.store;
   const W = Y.widgets;
+  const LFO_ON = 18, ENV_ON = 27;
   const MOD = 32, LFO_PHASE = 33, LFO_OUT = 34, ENV_OUT = 35;
+
+  // How often each moving display has redrawn: tests check that a display
+  // holds still while what it shows has no effect.
+  const redraws = { lfoDot: 0, lfoMeter: 0, envMeter: 0 };
+  function counted(name) { redraws[name]++; }
   const SHAPE_INDICES = [7, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17];
 
   // Axis ranges cover every reachable formant: up to 900 Hz and 2400 Hz
@@ -164,11 +170,18 @@
       }
       wave.setAttribute('points', pts.map(function (p) { return p[0].toFixed(1) + ',' + p[1].toFixed(1); }).join(' '));
       label.textContent = C.waveDescription(S.get(19));
-      phase();
+      placeDot();
     }
 
+    // The engine's phase runs on while the LFO is off, but then it moves
+    // nothing; the dot stays where it is rather than cost a redraw 30 times
+    // a second for something that is not happening.
     function phase() {
-      if (!dot) return;
+      if (dot && S.get(LFO_ON) >= 0.5) placeDot();
+    }
+
+    function placeDot() {
+      counted('lfoDot');
       const ph = C.clamp(S.get(LFO_PHASE), 0, 0.99999);
       if (ph < lastPhase - 0.5) cycle = 1 - cycle;
       lastPhase = ph;
@@ -178,7 +191,7 @@
     }
 
     W.on([19, 22], draw);
-    W.on(LFO_PHASE, phase);
+    W.on([LFO_PHASE, LFO_ON], phase);
     scope.measure();
   }
 
@@ -206,7 +219,15 @@
     box.append(bar, W.el('span', 'cap', 'out'));
     box.title = 'LFO output: how far the LFO moves the pedal now';
     lvl.id = 'lfo-level';
-    W.on(LFO_OUT, function () { bipolarLevel(lvl, S.get(LFO_OUT), true); });
+    // Off, the LFO moves nothing: the meter rests at zero.
+    let shown = NaN;
+    W.on([LFO_OUT, LFO_ON], function () {
+      const v = S.get(LFO_ON) >= 0.5 ? S.get(LFO_OUT) : 0;
+      if (v === shown) return;
+      shown = v;
+      counted('lfoMeter');
+      bipolarLevel(lvl, v, true);
+    });
     return box;
   }
 
@@ -222,12 +243,18 @@
     cap.append(W.el('span', '', 'heel ←'), out, W.el('span', '', '→ toe'));
     box.append(bar, cap);
     box.title = 'Envelope output: how far the input level moves the pedal now';
-    W.on(ENV_OUT, function () {
-      bipolarLevel(lvl, S.get(ENV_OUT), false);
-      out.textContent = C.format(ENV_OUT, S.get(ENV_OUT));
+    // Off, the envelope moves nothing: the meter rests at zero.
+    let shown = NaN;
+    W.on([ENV_OUT, ENV_ON], function () {
+      const v = S.get(ENV_ON) >= 0.5 ? S.get(ENV_OUT) : 0;
+      if (v === shown) return;
+      shown = v;
+      counted('envMeter');
+      bipolarLevel(lvl, v, false);
+      out.textContent = C.format(ENV_OUT, v);
     });
     return box;
   }
 
-  Y.displays = { vowelChart: vowelChart, lfoScope: lfoScope, lfoMeter: lfoMeter, envMeter: envMeter, hz: hz };
+  Y.displays = { vowelChart: vowelChart, lfoScope: lfoScope, lfoMeter: lfoMeter, envMeter: envMeter, hz: hz, redraws: redraws };
 })(window.Yawp = window.Yawp || {});

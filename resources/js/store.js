@@ -38,8 +38,10 @@
 
   function isHeld(i) { return held.has(i); }
 
+  // A value the page already shows costs no redraw; hosts repeat them.
   function fromHost(i, v) {
     if (held.has(i)) return false;
+    if (Object.is(v, values[i])) return true;
     values[i] = v;
     notify(i, 'host');
     return true;

@@ -337,6 +337,9 @@ describe('value protocol', () => {
 
   it('meters: outputs 32 to 35 move the pedal indicator, the vowel dot, the LFO and the envelope', async () => {
     const { page, errors } = await ready(browser);
+    // The LFO's and the envelope's displays follow their outputs while they are on.
+    await deliver(page, valueMessage(18, 1), valueMessage(27, 1));
+    await frames(page);
     const state = () => page.evaluate(() => ({
       mod: document.querySelector('.fader .mod').style.top,
       now: document.querySelector('.pedal-now').textContent,

@@ -35,4 +35,4 @@ fi
 
 export PAGE_OUT="$out" CHROMIUM="$chromium"
 # shellcheck disable=SC2086
-exec node --test $serial protocol.test.mjs robustness.test.mjs keys.test.mjs news.test.mjs presets.test.mjs layout.test.mjs preview.test.mjs
+exec node --test $serial protocol.test.mjs robustness.test.mjs keys.test.mjs news.test.mjs presets.test.mjs layout.test.mjs preview.test.mjs redraw.test.mjs manual.test.mjs
