@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs the Debian packages the build, the demo and the tests need, only
-# those that are missing. Safe to run again; needs root (or sudo).
+# Installs the Debian packages the build, the demo, the manual and the
+# tests need, only those that are missing. Safe to run again; needs root
+# (or sudo).
 #
 #   sh cmake/setup.sh [PACKAGE...]   also the packages named (the benchmark
 #                                    names the peer plug-ins it compares)
@@ -21,6 +22,7 @@ packages="
   libsuil-dev libgtk2.0-dev
   jalv jackd2 xdotool x11-apps x11-utils imagemagick procps
   nsis lintian dpkg-dev xz-utils zip unzip man-db
+  pandoc
   $*
 "
 
