@@ -10,6 +10,8 @@
 #   OUT/<lane>/vst3-presets/Tallow.AUDIO/Yawp Wah/<Category>/<Name>.vstpreset
 #   OUT/README.txt                   what each file is, and where a
 #                                    musician installs the bundles
+#   OUT/Yawp Wah Manual.html         the musician's manual (also in both
+#                                    archives, the installer and the package)
 #
 #   package.sh [OUT [LINUX_BUILD [WINDOWS_BUILD]]]
 #
@@ -24,6 +26,7 @@ linux_build=${2:-$root/build/linux}
 windows_build=${3:-$root/build/windows}
 
 vst3_bundle="Yawp Wah.vst3"
+manual_name="Yawp Wah Manual.html"
 lv2_bundle="yawp-wah.lv2"
 preset_folder="Tallow.AUDIO/Yawp Wah"
 loader=WebView2Loader.dll
@@ -49,10 +52,21 @@ package_lane() {
     cp -R "$plugins/vst3-presets/." "$out/$lane/vst3-presets/$preset_folder/"
 }
 
-# The Windows lane's installer, as its build made it.
+# The manual, as the Linux lane built it.
+copy_manual() {
+    manual="$linux_build/manual/$manual_name"
+    [ -f "$manual" ] || fail "no manual $manual: build the linux lane first"
+    cp "$manual" "$out/$manual_name"
+}
+
+# The Windows lane's installer, as its build made it. make-installer.sh
+# leaves a copy of the manual it packed beside its scratch files: it must
+# be the manual of this release.
 copy_installer() {
     installer="$windows_build/installer/Yawp-Wah-$version-win64-setup.exe"
     [ -f "$installer" ] || fail "no installer $installer: build the windows lane first"
+    cmp -s "$installer.d/$manual_name" "$out/$manual_name" ||
+        fail "the installer does not carry this manual: build the linux lane, then the windows lane"
     cp "$installer" "$out/windows/"
 }
 
@@ -80,6 +94,7 @@ archive() {
     cp -R "$out/$lane/vst3" "$out/$lane/lv2" "$out/$lane/vst3-presets" "$stage/$name/"
     cp "$out/README.txt" "$stage/$name/README.txt"
     cp "$root/installers/LICENSE.txt" "$stage/$name/LICENSE.txt"
+    cp "$out/$manual_name" "$stage/$name/$manual_name"
     if [ "$tool" = zip ]; then
         # Windows shows text files best with CRLF line ends.
         for text in README.txt LICENSE.txt; do
@@ -102,13 +117,14 @@ out=$(cd "$out" && pwd)
 package_lane windows "$windows_build"
 package_lane linux "$linux_build"
 cp "$here/dist-README.txt" "$out/README.txt"
+copy_manual
 copy_installer
 make_deb
 archive windows "Yawp-Wah-$version-win64" zip
 archive linux "Yawp-Wah-$version-linux-x86_64" tar.xz
 
 echo "package: release files in $out:"
-(cd "$out" && ls -l windows/*.exe windows/*.zip linux/*.deb linux/*.tar.xz)
+(cd "$out" && ls -l "$manual_name" windows/*.exe windows/*.zip linux/*.deb linux/*.tar.xz)
 # Microsoft's loader is optional: without it the editors find the installed
 # WebView2 runtime themselves.
 if [ -f "$out/windows/vst3/$vst3_bundle/Contents/x86_64-win/$loader" ]; then

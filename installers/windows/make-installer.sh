@@ -1,11 +1,14 @@
 #!/bin/sh
-# Builds the Windows installer with NSIS's makensis from two bundle folders
-# and a folder of factory presets (CATEGORY/NAME.vstpreset); given none, or
-# an empty one, the installer carries no presets:
+# Builds the Windows installer with NSIS's makensis from two bundle folders,
+# a folder of factory presets (CATEGORY/NAME.vstpreset) and the manual; given
+# no presets, or an empty folder, the installer carries no presets, and
+# given no manual, or one that does not exist (yet), none:
 #
-#   make-installer.sh OUT VERSION VST3_BUNDLE LV2_BUNDLE [PRESETS]
+#   make-installer.sh OUT VERSION VST3_BUNDLE LV2_BUNDLE [PRESETS [MANUAL]]
 #
-# OUT is the installer to write; its scratch files go into OUT.d/.
+# OUT is the installer to write; its scratch files go into OUT.d/, with a
+# copy of the manual it packed ("Yawp Wah Manual.html"), which
+# cmake/package.sh compares with the release's.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,6 +18,8 @@ version=${2:?version}
 vst3=${3:?VST3 bundle}
 lv2=${4:?LV2 bundle}
 presets=${5:-}
+manual=${6:-}
+manual_name="Yawp Wah Manual.html"
 
 fail() {
     echo "make-installer: $*" >&2
@@ -73,6 +78,14 @@ if [ -n "$presets" ] && [ -d "$presets" ]; then
     fi
 fi
 
+# The manual, installed beside the licence with a shortcut in the Start menu.
+if [ -n "$manual" ] && [ -f "$manual" ]; then
+    cp "$manual" "$scratch/$manual_name"
+    defines="$defines -DHAVE_MANUAL"
+elif [ -n "$manual" ]; then
+    echo "make-installer: no manual at $manual (the linux lane builds it): this installer carries none" >&2
+fi
+
 # shellcheck disable=SC2086
 makensis -V2 -NOCD \
     "-DVERSION=$version" \
@@ -81,6 +94,7 @@ makensis -V2 -NOCD \
     "-DLV2_BUNDLE=$(cd "$lv2" && pwd)" \
     "-DLICENSE_FILE=$scratch/LICENSE.txt" \
     "-DREADME_FILE=$scratch/README.txt" \
+    "-DMANUAL_FILE=$scratch/$manual_name" \
     "-DGENERATED=$scratch" \
     $defines \
     "$here/yawp-wah.nsi" >"$scratch/makensis.log" 2>&1 || {

@@ -10,6 +10,8 @@
 ;   LV2_BUNDLE    the folder "yawp-wah.lv2" to install
 ;   LICENSE_FILE  the licence text (CRLF), shown and installed
 ;   README_FILE   the readme text (CRLF), installed
+;   MANUAL_FILE   the manual, one HTML page, installed when HAVE_MANUAL is
+;                 defined, with a shortcut in the Start menu
 ;   GENERATED     a folder holding presets-install.nsh and presets-uninstall.nsh
 ;   HAVE_PRESETS  defined when there are factory presets
 ;
@@ -35,6 +37,8 @@ ManifestSupportedOS all
 !define VST3_NAME "Yawp Wah.vst3"
 !define LV2_NAME "yawp-wah.lv2"
 !define UNINSTALLER "Uninstall Yawp Wah.exe"
+!define MANUAL "Yawp Wah Manual.html"
+!define MANUAL_SHORTCUT "$SMPROGRAMS\Yawp Wah Manual.lnk"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tallow.AUDIO Yawp Wah"
 ; Where an installed WebView2 Runtime records its version folder, per
 ; channel (stable, beta, dev, canary): the editors look there too.
@@ -142,12 +146,16 @@ SectionEnd
   !insertmacro MUI_DESCRIPTION_TEXT ${SecLv2} "The LV2 plug-in, for hosts that load LV2 (Ardour, Mixbus, Reaper, Carla...)."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
-; The uninstaller, the licence and the readme, and the entry in Apps &
-; features, once the bundles are in place.
+; The uninstaller, the licence, the readme and the manual, and the entry
+; in Apps & features, once the bundles are in place.
 Section "-Registration"
   SetOutPath "$AppFolder"
   File "/oname=LICENSE.txt" "${LICENSE_FILE}"
   File "/oname=README.txt" "${README_FILE}"
+!ifdef HAVE_MANUAL
+  File "/oname=${MANUAL}" "${MANUAL_FILE}"
+  CreateShortCut "${MANUAL_SHORTCUT}" "$AppFolder\${MANUAL}"
+!endif
   WriteUninstaller "$AppFolder\${UNINSTALLER}"
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
@@ -329,6 +337,8 @@ Section "Uninstall"
 !endif
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\${MANUAL}"
+  Delete "${MANUAL_SHORTCUT}"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
   RMDir "$INSTDIR\.."

@@ -4,7 +4,8 @@
 # exporting only their entry points, every description valid, the Linux
 # bundles working in the test hosts (the VST3 test host and lilv), and the
 # installer, the package and the two archives there, the Linux archive's
-# plug-in working once unpacked.
+# plug-in working once unpacked; the manual the Linux lane built at the top
+# and in both archives and the package.
 #
 #   check_dist.sh DIST LINUX_BUILD
 set -u
@@ -43,8 +44,12 @@ win_lv2="$dist/windows/lv2/yawp-wah.lv2"
 linux_vst3="$dist/linux/vst3/Yawp Wah.vst3/Contents"
 linux_lv2="$dist/linux/lv2/yawp-wah.lv2"
 
+manual_name="Yawp Wah Manual.html"
+
 echo "--- layout"
 need_file "$dist/README.txt"
+need_file "$dist/$manual_name"
+cmp -s "$linux_build/manual/$manual_name" "$dist/$manual_name" || fail "the manual is not the one the Linux lane built"
 need_file "$win_vst3/x86_64-win/Yawp Wah.vst3"
 need_page "$win_vst3/Resources"
 for f in tallow-yawp-wah.dll manifest.ttl yawp-wah.ttl; do need_file "$win_lv2/$f"; done
@@ -118,17 +123,22 @@ need_type "$setup" "PE32+ executable (GUI) x86-64"
 [ "$(dpkg-deb --field "$deb" Version 2>/dev/null)" = "$version" ] || fail "$deb is not version $version"
 unzip -Z1 "$zip" >"$dist.zip-list" 2>/dev/null || fail "unzip cannot list $zip"
 for f in "vst3/Yawp Wah.vst3/Contents/x86_64-win/Yawp Wah.vst3" "vst3/Yawp Wah.vst3/Contents/Resources/index.html" \
-    lv2/yawp-wah.lv2/tallow-yawp-wah.dll lv2/yawp-wah.lv2/manifest.ttl README.txt LICENSE.txt; do
+    lv2/yawp-wah.lv2/tallow-yawp-wah.dll lv2/yawp-wah.lv2/manifest.ttl README.txt LICENSE.txt "$manual_name"; do
     grep -qxF "Yawp-Wah-$version-win64/$f" "$dist.zip-list" || fail "the zip archive lacks $f"
 done
 rm -f "$dist.zip-list"
+dpkg-deb --contents "$deb" >"$dist.deb-list" 2>/dev/null || fail "dpkg-deb cannot list $deb"
+grep -qF " ./usr/share/doc/yawp-wah/$manual_name" "$dist.deb-list" || fail "the package lacks the manual"
+rm -f "$dist.deb-list"
 # The Linux archive, unpacked, is a working plug-in folder.
 unpacked=$(mktemp -d)
 tar -C "$unpacked" -xJf "$tarball" || fail "tar cannot unpack $tarball"
 top="$unpacked/Yawp-Wah-$version-linux-x86_64"
-for f in "vst3/Yawp Wah.vst3/Contents/x86_64-linux/Yawp Wah.so" lv2/yawp-wah.lv2/tallow-yawp-wah.so README.txt LICENSE.txt; do
+for f in "vst3/Yawp Wah.vst3/Contents/x86_64-linux/Yawp Wah.so" lv2/yawp-wah.lv2/tallow-yawp-wah.so README.txt LICENSE.txt \
+    "$manual_name"; do
     need_file "$top/$f"
 done
+cmp -s "$dist/$manual_name" "$top/$manual_name" || fail "the Linux archive's manual differs"
 YAWP_LV2_TEST_PATH="$top/lv2" "$linux_build/tests/lv2host/lv2_lilv_host" --gtest_brief=1 ||
     fail "the LV2 plug-in from the Linux archive in lilv"
 rm -rf "$unpacked"

@@ -1,8 +1,8 @@
 #!/bin/sh
 # The Debian package, made by CPack from the Linux lane's build into a
 # scratch folder and checked as Debian and a user meet it: its control
-# fields and contents, lintian, the plug-ins and the renderer working from
-# an unpacked copy, and (as root, as in CI, when no yawp-wah is installed
+# fields and contents (the manual among them), lintian, the plug-ins and
+# the renderer working from an unpacked copy, and (as root, as in CI, when no yawp-wah is installed
 # already) a real install and removal with dpkg. YAWP_NO_SYSTEM_INSTALL=1
 # skips that last part on a machine whose /usr should stay untouched.
 #
@@ -68,7 +68,8 @@ for path in \
     "./$vst3_dir/Contents/x86_64-linux/Yawp Wah.so" "./$vst3_dir/Contents/Resources/index.html" \
     "./$presets_dir/$preset" \
     ./usr/bin/yawp-wah-render ./usr/share/man/man1/yawp-wah-render.1.gz \
-    ./usr/share/doc/yawp-wah/copyright ./usr/share/doc/yawp-wah/changelog.gz; do
+    ./usr/share/doc/yawp-wah/copyright ./usr/share/doc/yawp-wah/changelog.gz \
+    "./usr/share/doc/yawp-wah/Yawp Wah Manual.html"; do
     grep -qF " $path" "$scratch/contents" || fail "the package lacks $path"
 done
 awk '$2 != "root/root"' "$scratch/contents" | grep . && fail "entries not owned by root"
@@ -90,6 +91,8 @@ for binary in "$unpacked/$lv2_dir/tallow-yawp-wah.so" "$unpacked/$vst3_dir/Conte
     file -b "$binary" | grep -q ', stripped' || fail "not stripped: $binary"
 done
 cmp -s "$build/plugins/vst3-presets/$preset" "$unpacked/$presets_dir/$preset" || fail "the preset changed on the way"
+cmp -s "$build/manual/Yawp Wah Manual.html" "$unpacked/usr/share/doc/yawp-wah/Yawp Wah Manual.html" ||
+    fail "the packaged manual is not the one the lane built"
 YAWP_LV2_TEST_PATH="$unpacked/usr/lib/lv2" "$build/tests/lv2host/lv2_lilv_host" --gtest_brief=1 ||
     fail "the packaged LV2 plug-in in lilv"
 LV2_PATH="$unpacked/usr/lib/lv2" sh "$root/tests/lv2host/host_tools.sh" apply "$scratch/apply" ||

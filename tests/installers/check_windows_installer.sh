@@ -2,7 +2,9 @@
 # The Windows installer under wine, in a brand-new prefix of its own (the
 # other Windows tests' prefix is never touched), the way a studio deploys
 # it: silently, over an older version, then uninstalled, then once more
-# with the LV2 plug-in alone into a folder of the studio's choosing.
+# with the LV2 plug-in alone into a folder of the studio's choosing. The
+# installer must carry the manual the Linux lane built, install it beside
+# the licence with a Start-menu shortcut, and the uninstaller remove both.
 #
 #   check_windows_installer.sh INSTALLER WINDOWS_BUILD SCRATCH
 set -u
@@ -42,6 +44,11 @@ preset_vendor="$drive_c/ProgramData/VST3 Presets/Tallow.AUDIO"
 presets="$preset_vendor/Yawp Wah"
 app="$drive_c/Program Files/Tallow.AUDIO/Yawp Wah"
 uninstaller='C:\Program Files\Tallow.AUDIO\Yawp Wah\Uninstall Yawp Wah.exe'
+manual_name="Yawp Wah Manual.html"
+shortcut="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Yawp Wah Manual.lnk"
+# The manual make-installer.sh packed (a copy beside its scratch files).
+packed_manual="$installer.d/$manual_name"
+[ -f "$packed_manual" ] || fail "the installer carries no manual: build the linux lane, then the windows lane"
 
 # run_setup EXE ARGS...: runs an installer and waits for every program it
 # started (an uninstaller runs from a copy of itself) to end.
@@ -119,9 +126,11 @@ echo "--- silent install of this build over it"
 run_setup "$installer" /S || fail "the installer gave status $setup_status"
 same_tree "$vst3_bundle" "$common/VST3/Yawp Wah.vst3"
 same_tree "$lv2_bundle" "$common/LV2/yawp-wah.lv2"
-for f in LICENSE.txt README.txt "Uninstall Yawp Wah.exe"; do
+for f in LICENSE.txt README.txt "$manual_name" "Uninstall Yawp Wah.exe"; do
     [ -f "$app/$f" ] || fail "missing $app/$f"
 done
+cmp -s "$packed_manual" "$app/$manual_name" || fail "the installed manual is not the one packed"
+[ -f "$shortcut" ] || fail "no Start-menu shortcut to the manual"
 [ -d "$presets/Old Category" ] && fail "the older build's presets are still there"
 same_tree "$factory_presets" "$presets"
 
@@ -167,6 +176,8 @@ snapshot >"$scratch/after"
 LC_ALL=C sort "$scratch/after" | diff "$scratch/expected" - >"$scratch/uninstall.diff" ||
     fail "after uninstalling, the shared folders are not as before: $(cat "$scratch/uninstall.diff")"
 [ -z "$(entry)" ] || fail "the uninstall entry is still there"
+[ -e "$shortcut" ] && fail "the uninstaller left the manual's shortcut"
+[ -e "$app/$manual_name" ] && fail "the uninstaller left the manual"
 rm -f "$presets/My Own.vstpreset"
 rmdir "$presets"
 
