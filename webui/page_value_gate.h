@@ -5,7 +5,8 @@
 // (the four outputs) at most about 30 times a second, and only when it has
 // moved by at least one pixel of its display. A meter held back by the rate
 // goes out later from the bridge's idle tick, so the page always ends on
-// the last value.
+// the last value. The LFO's phase goes nowhere while the LFO is off: the
+// page holds its dot still then, and the phase has no audible effect.
 #pragma once
 
 #include <cmath>
@@ -32,6 +33,10 @@ public:
             return false;
         }
         if (index < catalogue::kInputCount) return note_sent(index, value, now_ms);
+        if (index == catalogue::kOutLfoPhase && sent_[index] && lfo_off()) {
+            held_[index] = false;
+            return false;
+        }
         if (sent_[index] && std::abs(double(value) - last_[index]) < pixel_step(index)) {
             held_[index] = false;
             return false;
@@ -70,6 +75,8 @@ private:
     // Bit for bit, so that -0 and 0, or a NaN, still count as changes the
     // page may show differently.
     static bool same(float a, float b) { return std::signbit(a) == std::signbit(b) && (a == b || (a != a && b != b)); }
+
+    bool lfo_off() const { return sent_[catalogue::kLfoOn] && last_[catalogue::kLfoOn] < 0.5f; }
 
     static double pixel_step(uint32_t index) {
         const catalogue::RangeEntry* entry = catalogue::entry(index);

@@ -245,6 +245,18 @@ TEST(PageValueGate, AMeterStepBelowAPixelIsNotSent) {
     EXPECT_TRUE(gate.admit(33, 0.2512f, 2000));
 }
 
+TEST(PageValueGate, TheLfoPhaseGoesNowhereWhileTheLfoIsOff) {
+    ValueGate gate;
+    EXPECT_TRUE(gate.admit(18, 0.0f, 0));    // the LFO is off
+    EXPECT_TRUE(gate.admit(33, 0.1f, 0));    // the page starts from a phase
+    EXPECT_FALSE(gate.admit(33, 0.3f, 100));  // after that, nothing drawn, nothing sent
+    EXPECT_FALSE(gate.admit(33, 0.6f, 1000));
+    EXPECT_FALSE(gate.holding());
+    EXPECT_TRUE(gate.admit(18, 1.0f, 2000));  // on: the phase follows again
+    EXPECT_TRUE(gate.admit(33, 0.7f, 2000));
+    EXPECT_TRUE(gate.admit(34, 0.3f, 2000));  // the LFO's output was never held back
+}
+
 TEST(PageValueGate, WhatThePageWasSentAnywayCounts) {
     ValueGate gate;
     gate.sent(4, 30, 0);  // the page asked for every value
