@@ -26,6 +26,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+. "$root/tests/x11editor/jack_session.sh"
 lv2_dir=$(cd "${1:-$root/build/linux/plugins/lv2}" && pwd) || exit 1
 seconds=${2:-20}
 
@@ -60,17 +61,6 @@ stop() {
 trap stop EXIT
 trap 'exit 1' INT TERM
 
-wait_for() {
-    tries=$(($1 * 10))
-    shift
-    while [ "$tries" -gt 0 ]; do
-        "$@" >/dev/null 2>&1 && return 0
-        tries=$((tries - 1))
-        sleep 0.1
-    done
-    return 1
-}
-
 # Every descendant of a process, one id a line.
 descendants() {
     for child in $(pgrep -P "$1"); do
@@ -101,10 +91,7 @@ role() {
     esac
 }
 
-jackd --no-realtime -n "$server" -d dummy -r 48000 -p 256 >"$log/jackd.log" 2>&1 &
-jack_pid=$!
-export JACK_DEFAULT_SERVER="$server"
-wait_for 10 jack_lsp || { echo "the JACK server did not start"; cat "$log/jackd.log"; exit 1; }
+start_jack "$server" "$log/jackd.log" || { echo "the JACK server did not start"; exit 1; }
 
 printf '%-8s %8s %8s %8s %8s %8s   %s\n' case web% network% helper% editor% jalv% "memory RSS/PSS MiB (web, network, helper)"
 

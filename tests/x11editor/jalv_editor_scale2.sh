@@ -18,6 +18,7 @@
 # Every process started here is ended here, also on failure; every wait is
 # bounded.
 set -u
+. "$(dirname "$0")/jack_session.sh"
 lv2_dir=$(cd "${1:?LV2 folder}" && pwd) || exit 1
 out=${2:?output folder}
 mkdir -p "$out"
@@ -46,18 +47,6 @@ stop() {
 }
 trap stop EXIT
 trap 'exit 1' INT TERM
-
-# wait_for SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
-wait_for() {
-    tries=$(($1 * 10))
-    shift
-    while [ "$tries" -gt 0 ]; do
-        "$@" >/dev/null 2>&1 && return 0
-        tries=$((tries - 1))
-        sleep 0.1
-    done
-    return 1
-}
 
 # geometry WINDOW: sets W, H (size) and X, Y (position on the screen).
 geometry() {
@@ -110,10 +99,7 @@ space_reached_jalv() {
     [ "$(space_events | tr '\n' ' ')" = "KeyPress KeyRelease " ]
 }
 
-jackd --no-realtime -n "$server" -d dummy -r 48000 -p 256 >"$out/jackd-scale-2.log" 2>&1 &
-jack_pid=$!
-export JACK_DEFAULT_SERVER="$server"
-wait_for 10 jack_lsp || { fail "the JACK server did not start"; cat "$out/jackd-scale-2.log"; exit 1; }
+start_jack "$server" "$out/jackd-scale-2.log" || { fail "the JACK server did not start"; exit 1; }
 
 GDK_SCALE=2 LV2_PATH="$lv2_dir" jalv.gtk3 "$uri" >"$out/jalv-scale-2.log" 2>&1 &
 jalv_pid=$!
