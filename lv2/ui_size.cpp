@@ -37,8 +37,6 @@ const void* feature_data(const LV2_Feature* const* features, const char* uri) {
     return nullptr;
 }
 
-int scaled(int length, double scale) { return scale > 0 ? int(std::lround(length * scale)) : length; }
-
 }  // namespace
 
 double ui_scale_factor(const LV2_Feature* const* features) {
@@ -61,7 +59,7 @@ const void* ui_instance(const LV2_Feature* const* features) {
 }
 
 UiSize page_size_at(double scale) {
-    return {scaled(page_size::kWidth, scale), scaled(page_size::kHeight, scale)};
+    return {page_size::scaled_length(page_size::kWidth, scale), page_size::scaled_length(page_size::kHeight, scale)};
 }
 
 UiSize first_ui_size(const void* instance, double scale) {

@@ -25,11 +25,10 @@ inline double valid_scale(double scale) {
     return std::isfinite(scale) && scale >= kMinScale && scale <= kMaxScale ? scale : 1.0;
 }
 
-inline int scaled(int pixels, double factor) { return static_cast<int>(std::lround(pixels * factor)); }
-
 // [main-thread] The editor's size at a scale and zoom, with its corner at 0, 0.
 inline Steinberg::ViewRect size_at(double scale, double zoom) {
-    return Steinberg::ViewRect(0, 0, scaled(page_size::kWidth, scale * zoom), scaled(page_size::kHeight, scale * zoom));
+    return Steinberg::ViewRect(0, 0, page_size::scaled_length(page_size::kWidth, scale * zoom),
+                               page_size::scaled_length(page_size::kHeight, scale * zoom));
 }
 
 // [main-thread] The zoom at which the page fits inside a window of this size.

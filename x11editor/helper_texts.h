@@ -44,10 +44,4 @@ inline bool read_scale_text(const char* text, double* scale) {
     return true;
 }
 
-// [any-thread] A length of the page's layout at a scale, in pixels.
-inline int scaled_length(int length, double scale) {
-    const double usable = usable_scale(scale);
-    return usable > 0 ? int(std::lround(length * usable)) : length;
-}
-
 }  // namespace yawp::x11editor

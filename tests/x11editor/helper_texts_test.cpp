@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "x11editor/helper/key_symbols.h"
+#include "webui/page_size.h"
 #include "x11editor/helper_texts.h"
 
 // Last: Xlib's macros (None) must not reach the headers above.
@@ -56,7 +57,8 @@ TEST(ScaleText, OnlyScaleTextsAreTakenOutOfTheStream) {
     EXPECT_FALSE(read_scale_text(nullptr, &scale));
 }
 
-TEST(ScaleText, TheEditorsSizeIsThePagesTimesTheScaleRounded) {
+TEST(PageSize, TheEditorsSizeIsThePagesTimesTheScaleRounded) {
+    using yawp::page_size::scaled_length;
     EXPECT_EQ(scaled_length(700, 1), 700);
     EXPECT_EQ(scaled_length(677, 1), 677);
     EXPECT_EQ(scaled_length(700, 1.5), 1050);
