@@ -1,5 +1,5 @@
 // The state document: the one byte string a host keeps for a plug-in
-// instance, the same for the VST3 and the LV2 module.
+// instance, the same for the VST3, the LV2 and the CLAP module.
 //
 //   outer ustar archive
 //     "dsp.tar"          inner ustar archive
@@ -28,6 +28,7 @@ inline constexpr std::string_view kLayoutVersion = "1.0";
 
 inline constexpr std::string_view kFormatVst3 = "vst3";
 inline constexpr std::string_view kFormatLv2 = "lv2";
+inline constexpr std::string_view kFormatClap = "clap";
 #ifdef _WIN32
 inline constexpr std::string_view kPlatform = "windows";
 #else
@@ -90,7 +91,7 @@ struct RestoreHooks {
 int restore_document(ByteView bytes, const RestoreHooks& hooks) noexcept;
 
 // [any-thread] The save steps both modules share: a document with the info
-// entries ("format" is kFormatVst3 or kFormatLv2) and the 32 values in
+// entries ("format" is kFormatVst3, kFormatLv2 or kFormatClap) and the 32 values in
 // catalogue order, serialised. Returns 0, EINVAL for a NaN value (it could
 // never be restored), or ENOMEM. `out` is only written on success.
 int save_document(std::string_view format, float sample_rate, const ParameterValues& values,

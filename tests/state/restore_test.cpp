@@ -36,7 +36,7 @@ void expect_refused(const Bytes& bytes, const std::string& why) {
 TEST(Restore, AppliesEveryValueInOrderBetweenBeginAndEnd) {
     ParameterValues values = default_values();
     values[catalogue::kLfoSyncRate] = 13.0f;
-    for (std::string_view format : {kFormatVst3, kFormatLv2}) {  // either module reads the other's state
+    for (std::string_view format : {kFormatVst3, kFormatLv2, kFormatClap}) {  // each module reads the others' states
         FakePlugin plugin;
         ASSERT_EQ(plugin.restore(saved(values, format)), 0);
         std::vector<std::string> expected{"begin"};
