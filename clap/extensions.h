@@ -1,6 +1,5 @@
-// The extensions an instance offers besides its own (params, state, audio
-// ports, latency, tail), each from the file of its concept. A getter gives
-// null when this build has no such extension.
+// The extensions an instance offers, each from the file of its concept. A
+// getter gives null when this build has no such extension.
 #pragma once
 
 #include <clap/clap.h>
@@ -8,6 +7,12 @@
 namespace yawp::clap {
 
 class Plugin;
+
+const clap_plugin_params* params_extension();               // params.cpp
+const clap_plugin_state* state_extension();                 // state.cpp
+const clap_plugin_audio_ports* audio_ports_extension();     // audio_ports.cpp
+const clap_plugin_latency* latency_extension();             // latency_and_tail.cpp
+const clap_plugin_tail* tail_extension();                   // latency_and_tail.cpp
 
 // The editor (gui.cpp): the web view host on Windows, the helper program in
 // an X11 window on Linux.

@@ -23,6 +23,7 @@
 namespace yawp::clap {
 
 class Editor;
+struct AudioSpan;
 
 // The editor's gestures on their way to the audio thread: a ring that only
 // the main thread writes and only the audio thread (or a flush) reads.
@@ -83,6 +84,9 @@ public:
     double editor_zoom() const { return editor_zoom_; }
     void keep_editor_zoom(double zoom) { editor_zoom_ = zoom; }
 
+    // [main-thread] The sample rate of the last activation; 0 before any.
+    float activation_rate() const { return activation_rate_; }
+
     // The open editor, owned by the gui extension; null when none.
     Editor* editor = nullptr;
 
@@ -96,30 +100,53 @@ private:
     friend struct ParamsCalls;
     friend struct StateCalls;
     friend struct ProcessCalls;
+    friend struct StateHooks;
 
+    // [main-thread] Defaults everywhere: at construction and at init.
     void reset_to_defaults();
+
+    // The steps of process and flush, in process.cpp.
+    // [audio-thread] (flush: [main-thread] while inactive)
+    void take_pending_state();
+    void send_gestures(const clap_output_events* out);
+    void run_block(const clap_process& process);
+    void run_span(const AudioSpan& audio, uint32_t from, uint32_t to);
+    void run_engine(const float* in, float* out, uint32_t n);
+    void apply_event(const clap_event_header* header);
+    void apply_value(uint32_t index, double value);
+    void apply_modulation(uint32_t index, double amount);
     void publish_inputs();
     void publish_outputs();
+
+    // [main-thread] A restore's values parked for the audio thread, shown at
+    // once, and the host told to read them again.
+    void park_restored(const float values[catalogue::kInputCount]);
+    void gesture(Gesture::Kind kind, uint32_t index, float plain);
 
     clap_plugin clap_;
     const clap_host* host_;
     const clap_host_params* host_params_ = nullptr;  // found at init
 
     Engine engine_;
-    SpinGuard guard_;  // the engine's parameter intake, base_ and pending_
+    // The audio thread's own: the host's values, coerced, and its
+    // modulation amounts. The main thread sees them only as published.
+    float base_[catalogue::kInputCount] = {};
+    float mod_[catalogue::kInputCount] = {};
+    uint32_t unpublished_ = 0;  // a bit per input whose base moved
 
-    // [audio-thread] (under the guard while a state call may run)
-    float base_[catalogue::kInputCount] = {};  // the host's values, coerced
-    float mod_[catalogue::kInputCount] = {};   // the host's modulation amounts
+    // A restored state on its way to the audio thread, under the guard.
+    // The audio thread only tries the guard, once per block; a state call
+    // holds it while it copies 32 values.
+    SpinGuard guard_;
     float pending_[catalogue::kInputCount] = {};
-    bool state_pending_ = false;  // a restore waits in pending_
+    bool state_pending_ = false;
 
     Transport transport_;
-    float* convert_ = nullptr;  // activate's maximum frames, for 64-bit buffers
-    uint32_t max_frames_ = 0;
-    double sample_rate_ = 0;
+    float* convert_ = nullptr;  // for 64-bit buffers: malloc'ed at activate
+    uint32_t convert_frames_ = 0;
+    float activation_rate_ = 0;  // what a saved state names as its rate
     bool active_ = false;
-    bool processing_ = false;
+    std::atomic<bool> processing_{false};
 
     std::atomic<float> published_[catalogue::kCount];
     GestureRing gestures_;
