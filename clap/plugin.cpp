@@ -31,8 +31,9 @@ struct PluginCalls {
     // [main-thread]
     static bool init(const clap_plugin* p) {
         Plugin* self = Plugin::of(p);
-        self->host_params_ =
-            static_cast<const clap_host_params*>(self->host_->get_extension(self->host_, CLAP_EXT_PARAMS));
+        const clap_host* host = self->host_;
+        if (host->get_extension != nullptr)
+            self->host_params_ = static_cast<const clap_host_params*>(host->get_extension(host, CLAP_EXT_PARAMS));
         self->reset_to_defaults();
         return true;
     }
