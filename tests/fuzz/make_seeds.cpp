@@ -1,12 +1,13 @@
 // Writes the seed corpus of the fuzz targets with our own writer:
 //   make-seeds DIR   ->  DIR/map_parse, DIR/archive_read, DIR/document,
-//                        DIR/engine_audio
+//                        DIR/engine_audio, DIR/editor_frames, DIR/clap_state
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,28 @@ void put_editor_frames(const fs::path& folder) {
     put(folder / "page", {bytes.data(), bytes.size()});
 }
 
+// fuzz_clap_state's input: its header (flags, the values to start from,
+// the read sizes), then the document.
+void put_clap_state(const fs::path& file, uint8_t flags, uint8_t start, std::initializer_list<uint8_t> read_sizes,
+                    const Bytes& document) {
+    Bytes bytes = {static_cast<uint8_t>(flags | read_sizes.size()), start};
+    bytes.insert(bytes.end(), read_sizes);
+    bytes.insert(bytes.end(), document.begin(), document.end());
+    put(file, {bytes.data(), bytes.size()});
+}
+
+// A document from each format, read whole or in short reads, over the
+// defaults or a factory preset, and one stream that fails at its end.
+void put_clap_states(const fs::path& folder, const Bytes& vst3, const Bytes& lv2, const Bytes& clap,
+                     const Bytes& extras) {
+    constexpr uint8_t kEndsInError = 0x10, kFlush = 0x20, kProcess = 0x40;
+    put_clap_state(folder / "vst3-whole", 0, 0, {}, vst3);
+    put_clap_state(folder / "lv2-short-reads", kFlush, 3, {0, 6, 200}, lv2);
+    put_clap_state(folder / "clap-processed", kProcess, 1, {255, 0}, clap);
+    put_clap_state(folder / "extras-byte-by-byte", 0, 5, {0}, extras);
+    put_clap_state(folder / "stream-error", kEndsInError, 2, {100}, clap);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,7 +113,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path dir = argv[1];
-    for (const char* sub : {"map_parse", "archive_read", "document", "engine_audio", "editor_frames"})
+    for (const char* sub : {"map_parse", "archive_read", "document", "engine_audio", "editor_frames", "clap_state"})
         fs::create_directories(dir / sub);
     const Bytes session = engine_session();
     put(dir / "engine_audio" / "session", {session.data(), session.size()});
@@ -116,5 +139,11 @@ int main(int argc, char** argv) {
     put(dir / "map_parse" / "parameters.map", {parameters.data(), parameters.size()});
     put(dir / "archive_read" / "state", {vst3.data(), vst3.size()});
     put(dir / "archive_read" / "dsp.tar", {vst3.data() + kTarBlockSize, vst3.size() - 3 * kTarBlockSize});
+
+    ParameterValues clap_values = defaults();
+    clap_values[yawp::catalogue::kLfoOn] = 1.0f;
+    clap_values[yawp::catalogue::kLfoSyncRate] = 7.0f;
+    const Bytes clap = document(kFormatClap, clap_values);
+    put_clap_states(dir / "clap_state", vst3, lv2, clap, extras);
     return 0;
 }
