@@ -1,8 +1,8 @@
 #!/bin/sh
 # The Debian package, made by CPack from the Linux lane's build into a
 # scratch folder and checked as Debian and a user meet it: its control
-# fields and contents (the manual among them), lintian, the plug-ins and
-# the renderer working from an unpacked copy, and (as root, as in CI, when no yawp-wah is installed
+# fields and contents (the manual and the CLAP folder among them), lintian,
+# the plug-ins and the renderer working from an unpacked copy, and (as root, as in CI, when no yawp-wah is installed
 # already) a real install and removal with dpkg. YAWP_NO_SYSTEM_INSTALL=1
 # skips that last part on a machine whose /usr should stay untouched.
 #
@@ -23,6 +23,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 deb_name="yawp-wah_${version}_amd64.deb"
 lv2_dir=usr/lib/lv2/yawp-wah.lv2
 vst3_dir="usr/lib/vst3/Yawp Wah.vst3"
+clap_dir="usr/lib/clap/Yawp Wah"
 presets_dir="usr/share/vst3/presets/Tallow.AUDIO/Yawp Wah"
 
 rm -rf "$scratch"
@@ -66,6 +67,7 @@ dpkg-deb --contents "$deb" >"$scratch/contents"
 for path in \
     "./$lv2_dir/tallow-yawp-wah.so" "./$lv2_dir/manifest.ttl" "./$lv2_dir/yawp-wah.ttl" "./$lv2_dir/index.html" \
     "./$vst3_dir/Contents/x86_64-linux/Yawp Wah.so" "./$vst3_dir/Contents/Resources/index.html" \
+    "./$clap_dir/Yawp Wah.clap" "./$clap_dir/Resources/index.html" "./$clap_dir/yawp-wah-editor" \
     "./$presets_dir/$preset" \
     ./usr/bin/yawp-wah-render ./usr/share/man/man1/yawp-wah-render.1.gz \
     ./usr/share/doc/yawp-wah/copyright ./usr/share/doc/yawp-wah/changelog.gz \
@@ -87,7 +89,7 @@ echo "--- unpacked into a scratch root"
 unpacked="$scratch/root"
 dpkg-deb -x "$deb" "$unpacked"
 for binary in "$unpacked/$lv2_dir/tallow-yawp-wah.so" "$unpacked/$vst3_dir/Contents/x86_64-linux/Yawp Wah.so" \
-    "$unpacked/usr/bin/yawp-wah-render"; do
+    "$unpacked/$clap_dir/Yawp Wah.clap" "$unpacked/$clap_dir/yawp-wah-editor" "$unpacked/usr/bin/yawp-wah-render"; do
     file -b "$binary" | grep -q ', stripped' || fail "not stripped: $binary"
 done
 cmp -s "$build/plugins/vst3-presets/$preset" "$unpacked/$presets_dir/$preset" || fail "the preset changed on the way"
@@ -99,6 +101,9 @@ LV2_PATH="$unpacked/usr/lib/lv2" sh "$root/tests/lv2host/host_tools.sh" apply "$
     fail "the packaged LV2 plug-in in lv2apply"
 YAWP_VST3_TEST_MODULE="$unpacked/$vst3_dir/Contents/x86_64-linux/Yawp Wah.so" "$build/tests/vst3/vst3_tests" \
     --gtest_brief=1 --gtest_filter='Vst3Module.*:Vst3Factory.*:Vst3Processor.*' || fail "the packaged VST3 plug-in"
+[ -x "$unpacked/$clap_dir/yawp-wah-editor" ] || fail "the packaged CLAP editor helper is not executable"
+YAWP_CLAP_TEST_MODULE="$unpacked/$clap_dir/Yawp Wah.clap" "$build/tests/clap_presets/clap_presets" --gtest_brief=1 ||
+    fail "the packaged CLAP plug-in"
 render="$unpacked/usr/bin/yawp-wah-render"
 [ "$("$render" --version)" = "yawp-wah-render $version" ] || fail "the packaged renderer's version"
 sox -n -r 44100 -b 16 -c 2 "$scratch/in.wav" synth 0.5 sine 220 &&
@@ -113,7 +118,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "SKIPPED: installing needs root"
 elif [ -n "${YAWP_NO_SYSTEM_INSTALL:-}" ]; then
     echo "SKIPPED: YAWP_NO_SYSTEM_INSTALL is set"
-elif dpkg-query -W yawp-wah >/dev/null 2>&1 || [ -e "/$lv2_dir" ] || [ -e "/$vst3_dir" ] ||
+elif dpkg-query -W yawp-wah >/dev/null 2>&1 || [ -e "/$lv2_dir" ] || [ -e "/$vst3_dir" ] || [ -e "/$clap_dir" ] ||
     [ -e /usr/bin/yawp-wah-render ]; then
     echo "SKIPPED: a yawp-wah is installed on this machine already; it is left alone"
 else
@@ -128,13 +133,16 @@ else
         env -u LV2_PATH lv2ls | grep -qx 'https://tallow.audio/plugins/yawp-wah' ||
             fail "lilv does not find the installed plug-in"
         man -w yawp-wah-render >/dev/null || fail "man does not find the manual page"
+        # /usr/lib/clap is where CLAP hosts look.
+        YAWP_CLAP_TEST_MODULE="/$clap_dir/Yawp Wah.clap" "$build/tests/clap_presets/clap_presets" --gtest_brief=1 ||
+            fail "the installed CLAP plug-in"
         dpkg -r yawp-wah || fail "dpkg -r"
         dpkg --purge yawp-wah >/dev/null 2>&1
         case "$(dpkg-query -W -f='${Status}' yawp-wah 2>/dev/null)" in
             "" | *not-installed) ;;
             *) fail "dpkg still lists yawp-wah" ;;
         esac
-        for path in "/$lv2_dir" "/$vst3_dir" "/$presets_dir" /usr/bin/yawp-wah-render \
+        for path in "/$lv2_dir" "/$vst3_dir" "/$clap_dir" "/$presets_dir" /usr/bin/yawp-wah-render \
             /usr/share/man/man1/yawp-wah-render.1.gz /usr/share/doc/yawp-wah; do
             [ -e "$path" ] && fail "dpkg -r left $path"
         done
