@@ -141,7 +141,7 @@ void expect_same_samples(const std::vector<float>& got, const std::vector<float>
     size_t last = got.size();
     while (last > 0 && got[last - 1] == expected[last - 1]) --last;
     const auto i = static_cast<size_t>(at);
-    ADD_FAILURE() << "the plug-in's output differs from " << source << "'s from sample " << at << " to sample "
+    ADD_FAILURE() << "the plug-in's output differs from " << source << " from sample " << at << " to sample "
                   << last - 1 << " of " << got.size() << ": sample " << at << " is " << got[i] << ", not "
                   << expected[i];
 }
@@ -164,7 +164,7 @@ TEST(ClapProcess, StaticSettingsEqualTheEngineInRendererBlocks) {
         const auto n = static_cast<uint32_t>(std::min<size_t>(kRendererBlock, expected.size() - at));
         engine.process(expected.data() + at, expected.data() + at, n, none);
     }
-    expect_same_samples(got, expected, "an engine set up with the values");
+    expect_same_samples(got, expected, "the output of an engine set up with the values");
 }
 
 #ifdef YAWP_RENDER_PATH
@@ -196,7 +196,7 @@ TEST(ClapProcess, StaticSettingsEqualTheRenderersOutput) {
     ASSERT_EQ(rendered.samples.size(), input.size());
 
     const std::vector<float> got = render_with_plugin(values, input);
-    expect_same_samples(got, rendered.samples, "the renderer");
+    expect_same_samples(got, rendered.samples, "the renderer's output");
 }
 #endif
 
