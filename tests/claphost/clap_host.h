@@ -130,6 +130,8 @@ public:
     std::function<const void*(const char* id)> more_extensions;
 
 private:
+    // [any-thread] The host functions below count their call here; each
+    // may come on any thread, and misplaced_calls() judges it.
     void record(HostFunction f);
     static TestHost* of(const clap_host* h) { return static_cast<TestHost*>(h->host_data); }
 
@@ -200,6 +202,8 @@ public:
     bool refuse = false;
 
 private:
+    // [audio-thread] while the plug-in processes, [main-thread] in a flush
+    // while it is not active.
     static uint32_t size_of(const clap_input_events* list);
     static const clap_event_header* get_of(const clap_input_events* list, uint32_t index);
     static bool try_push(const clap_output_events* list, const clap_event_header* event);
@@ -231,6 +235,7 @@ public:
     uint32_t calls = 0;
 
 private:
+    // [main-thread]
     static int64_t read(const clap_istream* s, void* buffer, uint64_t size);
     clap_istream stream_;
 };
@@ -248,6 +253,7 @@ public:
     uint32_t calls = 0;
 
 private:
+    // [main-thread]
     static int64_t write(const clap_ostream* s, const void* buffer, uint64_t size);
     clap_ostream stream_;
 };
