@@ -59,6 +59,10 @@ struct PluginCalls {
             self->convert_frames_ = frames;
         }
         self->activation_rate_ = static_cast<float>(sample_rate);
+        // A state loaded before activation reaches the engine before its
+        // reset: otherwise the mix and bypass would fade in from the
+        // defaults at the first block.
+        self->take_pending_state();
         self->engine_.set_sample_rate(self->activation_rate_);
         self->engine_.reset();
         self->transport_ = Transport{};

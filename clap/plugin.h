@@ -106,7 +106,8 @@ private:
     void reset_to_defaults();
 
     // The steps of process and flush, in process.cpp.
-    // [audio-thread] (flush: [main-thread] while inactive)
+    // [audio-thread] (flush, and activate for a waiting state: [main-thread]
+    // while inactive)
     void take_pending_state();
     void send_gestures(const clap_output_events* out);
     void run_block(const clap_process& process);
