@@ -1,10 +1,10 @@
 #!/bin/sh
-# Builds the Windows installer with NSIS's makensis from two bundle folders,
-# a folder of factory presets (CATEGORY/NAME.vstpreset) and the manual; given
+# Builds the Windows installer with NSIS's makensis from two bundle folders
+# and the CLAP folder, a folder of factory presets (CATEGORY/NAME.vstpreset) and the manual; given
 # no presets, or an empty folder, the installer carries no presets, and
 # given no manual, or one that does not exist (yet), none:
 #
-#   make-installer.sh OUT VERSION VST3_BUNDLE LV2_BUNDLE [PRESETS [MANUAL]]
+#   make-installer.sh OUT VERSION VST3_BUNDLE LV2_BUNDLE CLAP_FOLDER [PRESETS [MANUAL]]
 #
 # OUT is the installer to write; its scratch files go into OUT.d/, with a
 # copy of the manual it packed ("Yawp Wah Manual.html"), which
@@ -17,8 +17,9 @@ out=${1:?installer to write}
 version=${2:?version}
 vst3=${3:?VST3 bundle}
 lv2=${4:?LV2 bundle}
-presets=${5:-}
-manual=${6:-}
+clap=${5:?CLAP folder}
+presets=${6:-}
+manual=${7:-}
 manual_name="Yawp Wah Manual.html"
 
 fail() {
@@ -28,6 +29,9 @@ fail() {
 
 [ -d "$vst3" ] || fail "no VST3 bundle at $vst3"
 [ -d "$lv2" ] || fail "no LV2 bundle at $lv2"
+[ -d "$clap" ] || fail "no CLAP folder at $clap"
+# The installer names the folder "Yawp Wah" wherever it was built.
+[ "$(basename "$clap")" = "Yawp Wah" ] || fail "the CLAP folder $clap is not named \"Yawp Wah\""
 command -v makensis >/dev/null || fail "makensis is missing (Debian package nsis)"
 
 scratch="$out.d"
@@ -92,6 +96,7 @@ makensis -V2 -NOCD \
     "-DOUTFILE=$out" \
     "-DVST3_BUNDLE=$(cd "$vst3" && pwd)" \
     "-DLV2_BUNDLE=$(cd "$lv2" && pwd)" \
+    "-DCLAP_FOLDER=$(cd "$clap" && pwd)" \
     "-DLICENSE_FILE=$scratch/LICENSE.txt" \
     "-DREADME_FILE=$scratch/README.txt" \
     "-DMANUAL_FILE=$scratch/$manual_name" \

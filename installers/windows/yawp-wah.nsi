@@ -1,13 +1,15 @@
 ; The Windows installer of Yawp Wah: a 64-bit NSIS installer that puts the
-; VST3 and the LV2 bundle into the shared plug-in folders of 64-bit
-; Windows, the factory presets into the shared VST3 preset folder, and
-; registers an uninstaller in Apps & features.
+; VST3 and the LV2 bundle and the CLAP folder into the shared plug-in
+; folders of 64-bit Windows, the factory presets into the shared VST3
+; preset folder, and registers an uninstaller in Apps & features.
 ;
 ; Built by make-installer.sh, which defines:
 ;   VERSION       the product version (four numbers)
 ;   OUTFILE       the installer to write
 ;   VST3_BUNDLE   the folder "Yawp Wah.vst3" to install
 ;   LV2_BUNDLE    the folder "yawp-wah.lv2" to install
+;   CLAP_FOLDER   the CLAP folder "Yawp Wah" to install (the module
+;                 "Yawp Wah.clap", its page, the WebView2 loader if any)
 ;   LICENSE_FILE  the licence text (CRLF), shown and installed
 ;   README_FILE   the readme text (CRLF), installed
 ;   MANUAL_FILE   the manual, one HTML page, installed when HAVE_MANUAL is
@@ -16,9 +18,9 @@
 ;   HAVE_PRESETS  defined when there are factory presets
 ;
 ; Command line (besides NSIS's own /S for silent and /D=FOLDER, last):
-;   /COMPONENTS=vst3,lv2   the formats to install (both by default)
-; FOLDER (default: C:\Program Files\Common Files) is the folder whose VST3
-; and LV2 subfolders receive the bundles. Installing removes any earlier
+;   /COMPONENTS=vst3,lv2,clap   the formats to install (all by default)
+; FOLDER (default: C:\Program Files\Common Files) is the folder whose VST3,
+; LV2 and CLAP subfolders receive the plug-ins. Installing removes any earlier
 ; installation first, so an upgrade leaves no stale files behind.
 
 Unicode true
@@ -36,6 +38,9 @@ ManifestSupportedOS all
 !define PUBLISHER "Tallow.AUDIO"
 !define VST3_NAME "Yawp Wah.vst3"
 !define LV2_NAME "yawp-wah.lv2"
+; CLAP hosts search their folders recursively: the plug-in's folder goes
+; into the CLAP folder whole.
+!define CLAP_NAME "Yawp Wah"
 !define UNINSTALLER "Uninstall Yawp Wah.exe"
 !define MANUAL "Yawp Wah Manual.html"
 !define MANUAL_SHORTCUT "$SMPROGRAMS\Yawp Wah Manual.lnk"
@@ -68,8 +73,8 @@ Var PresetFolder    ; the factory presets' folder
 
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_SMALLDESC
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup puts the VST3 plug-in into the VST3 folder and the LV2 plug-in into the LV2 folder inside the folder below, where 64-bit hosts look for them. Choose another folder only if your hosts scan it."
-!define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Folder holding the VST3 and LV2 plug-in folders"
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup puts the VST3, LV2 and CLAP plug-ins into the VST3, LV2 and CLAP folders inside the folder below, where 64-bit hosts look for them. Choose another folder only if your hosts scan it."
+!define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Folder holding the VST3, LV2 and CLAP plug-in folders"
 !define MUI_FINISHPAGE_TITLE "${PRODUCT} ${VERSION} is installed"
 !define MUI_FINISHPAGE_TEXT "$FinishText"
 !define MUI_FINISHPAGE_NOREBOOTSUPPORT
@@ -88,7 +93,8 @@ Var PresetFolder    ; the factory presets' folder
 
 ; Removes the bundle folder an installation recorded under the registry
 ; value VALUE, but only when the recorded path ends in "\NAME": a folder of
-; the user's that merely sits where a bundle was is never taken. (An empty
+; the user's that merely sits where a bundle was is never taken (the CLAP
+; folder's NAME is "CLAP\Yawp Wah", its plain name being no sign of ours). (An empty
 ; or missing value fails that test too.) Uses $0 to $2.
 !macro RemoveRecordedBundle VALUE NAME
   ReadRegStr $0 HKLM "${UNINST_KEY}" "${VALUE}"
@@ -114,6 +120,7 @@ Function RemoveEarlierInstallation
   ${EndIf}
   !insertmacro RemoveRecordedBundle "VST3Bundle" "${VST3_NAME}"
   !insertmacro RemoveRecordedBundle "LV2Bundle" "${LV2_NAME}"
+  !insertmacro RemoveRecordedBundle "CLAPFolder" "CLAP\${CLAP_NAME}"
   DeleteRegKey HKLM "${UNINST_KEY}"
 FunctionEnd
 
@@ -141,9 +148,17 @@ Section "LV2 plug-in" SecLv2
   WriteRegStr HKLM "${UNINST_KEY}" "LV2Bundle" "$INSTDIR\LV2\${LV2_NAME}"
 SectionEnd
 
+Section "CLAP plug-in" SecClap
+  SetOutPath "$INSTDIR\CLAP"
+  RMDir /r "$INSTDIR\CLAP\${CLAP_NAME}"
+  File /r "${CLAP_FOLDER}"
+  WriteRegStr HKLM "${UNINST_KEY}" "CLAPFolder" "$INSTDIR\CLAP\${CLAP_NAME}"
+SectionEnd
+
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
   !insertmacro MUI_DESCRIPTION_TEXT ${SecVst3} "The VST3 plug-in, for most hosts (Cubase, Studio One, Live, Reaper, Bitwig...), with its factory presets."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecLv2} "The LV2 plug-in, for hosts that load LV2 (Ardour, Mixbus, Reaper, Carla...)."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecClap} "The CLAP plug-in, for hosts that load CLAP (Bitwig, Reaper, Studio One, Carla...), with the factory presets inside it."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 ; The uninstaller, the licence, the readme and the manual, and the entry
@@ -190,6 +205,10 @@ Function InstalledSize
   ${EndIf}
   ${If} ${SectionIsSelected} ${SecLv2}
     ${GetSize} "$INSTDIR\LV2\${LV2_NAME}" "/S=0K" $1 $2 $3
+    IntOp $0 $0 + $1
+  ${EndIf}
+  ${If} ${SectionIsSelected} ${SecClap}
+    ${GetSize} "$INSTDIR\CLAP\${CLAP_NAME}" "/S=0K" $1 $2 $3
     IntOp $0 $0 + $1
   ${EndIf}
 FunctionEnd
@@ -241,13 +260,15 @@ FunctionEnd
 
 ; --- start-up ----------------------------------------------------------------
 
-; Selects the sections named in $Components ("vst3", "lv2", separated by
-; commas); quits with status 2 on a name it does not know or an empty list.
+; Selects the sections named in $Components ("vst3", "lv2", "clap",
+; separated by commas); quits with status 2 on a name it does not know or
+; an empty list.
 Function ChooseComponents
   StrCpy $R0 0      ; position in the list
   StrCpy $R1 ""     ; the name being read
   StrCpy $R3 0      ; VST3 chosen
   StrCpy $R4 0      ; LV2 chosen
+  StrCpy $R6 0      ; CLAP chosen
   StrLen $R5 $Components
   ${Do}
     StrCpy $R2 $Components 1 $R0
@@ -257,8 +278,10 @@ Function ChooseComponents
         StrCpy $R3 1
       ${ElseIf} $R1 == "lv2"
         StrCpy $R4 1
+      ${ElseIf} $R1 == "clap"
+        StrCpy $R6 1
       ${ElseIf} $R1 != ""
-        MessageBox MB_ICONSTOP|MB_OK "Unknown component $\"$R1$\" in /COMPONENTS= (known: vst3, lv2)." /SD IDOK
+        MessageBox MB_ICONSTOP|MB_OK "Unknown component $\"$R1$\" in /COMPONENTS= (known: vst3, lv2, clap)." /SD IDOK
         SetErrorLevel 2
         Quit
       ${EndIf}
@@ -270,7 +293,8 @@ Function ChooseComponents
   ${LoopUntil} $R0 > $R5
   ${If} $R3 == 0
   ${AndIf} $R4 == 0
-    MessageBox MB_ICONSTOP|MB_OK "/COMPONENTS= names no component (known: vst3, lv2)." /SD IDOK
+  ${AndIf} $R6 == 0
+    MessageBox MB_ICONSTOP|MB_OK "/COMPONENTS= names no component (known: vst3, lv2, clap)." /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}
@@ -279,6 +303,9 @@ Function ChooseComponents
   ${EndIf}
   ${If} $R4 == 0
     !insertmacro UnselectSection ${SecLv2}
+  ${EndIf}
+  ${If} $R6 == 0
+    !insertmacro UnselectSection ${SecClap}
   ${EndIf}
 FunctionEnd
 
@@ -304,6 +331,7 @@ FunctionEnd
 Function .onSelChange
   ${If} ${SectionIsSelected} ${SecVst3}
   ${OrIf} ${SectionIsSelected} ${SecLv2}
+  ${OrIf} ${SectionIsSelected} ${SecClap}
     GetDlgItem $0 $HWNDPARENT 1
     EnableWindow $0 1
   ${Else}
@@ -321,12 +349,14 @@ Function un.onInit
 FunctionEnd
 
 ; Removes what the installer put in place and nothing else: the two bundle
-; folders (ours by name, and only where they were installed), each factory
+; folders and the CLAP folder (ours by name, and only where they were
+; installed), each factory
 ; preset file by name (a preset the user saved beside them stays), then
 ; the folders left empty, the program folder and the registry entry.
 Section "Uninstall"
   !insertmacro RemoveRecordedBundle "VST3Bundle" "${VST3_NAME}"
   !insertmacro RemoveRecordedBundle "LV2Bundle" "${LV2_NAME}"
+  !insertmacro RemoveRecordedBundle "CLAPFolder" "CLAP\${CLAP_NAME}"
   ReadRegDWORD $0 HKLM "${UNINST_KEY}" "FactoryPresets"
 !ifdef HAVE_PRESETS
   ${If} $0 == 1
