@@ -4,9 +4,11 @@
 #   OUT/windows/Yawp-Wah-VERSION-win64-setup.exe      the Windows installer
 #   OUT/windows/Yawp-Wah-VERSION-win64.zip            the portable archive
 #   OUT/windows/vst3/Yawp Wah.vst3   OUT/windows/lv2/yawp-wah.lv2
+#   OUT/windows/clap/Yawp Wah        the CLAP folder (module, page, loader)
 #   OUT/linux/yawp-wah_VERSION_amd64.deb              the Debian package
 #   OUT/linux/Yawp-Wah-VERSION-linux-x86_64.tar.xz    the portable archive
 #   OUT/linux/vst3/Yawp Wah.vst3     OUT/linux/lv2/yawp-wah.lv2
+#   OUT/linux/clap/Yawp Wah          the CLAP folder (module, page, helper)
 #   OUT/<lane>/vst3-presets/Tallow.AUDIO/Yawp Wah/<Category>/<Name>.vstpreset
 #   OUT/README.txt                   what each file is, and where a
 #                                    musician installs the bundles
@@ -28,6 +30,7 @@ windows_build=${3:-$root/build/windows}
 vst3_bundle="Yawp Wah.vst3"
 manual_name="Yawp Wah Manual.html"
 lv2_bundle="yawp-wah.lv2"
+clap_folder="Yawp Wah"
 preset_folder="Tallow.AUDIO/Yawp Wah"
 loader=WebView2Loader.dll
 
@@ -36,16 +39,19 @@ fail() {
     exit 1
 }
 
-# package_lane LANE BUILD_DIR: the lane's two bundles, as the build left them.
+# package_lane LANE BUILD_DIR: the lane's two bundles and its CLAP folder,
+# as the build left them.
 package_lane() {
     lane=$1
     plugins=$2/plugins
     [ -d "$plugins/vst3/$vst3_bundle" ] || fail "no VST3 bundle in $plugins/vst3: build the $lane lane first"
     [ -d "$plugins/lv2/$lv2_bundle" ] || fail "no LV2 bundle in $plugins/lv2: build the $lane lane first"
+    [ -d "$plugins/clap/$clap_folder" ] || fail "no CLAP folder in $plugins/clap: build the $lane lane first"
     rm -rf "${out:?}/$lane"
-    mkdir -p "$out/$lane/vst3" "$out/$lane/lv2"
+    mkdir -p "$out/$lane/vst3" "$out/$lane/lv2" "$out/$lane/clap"
     cp -R "$plugins/vst3/$vst3_bundle" "$out/$lane/vst3/"
     cp -R "$plugins/lv2/$lv2_bundle" "$out/$lane/lv2/"
+    cp -R "$plugins/clap/$clap_folder" "$out/$lane/clap/"
     # The factory presets, laid out as in the hosts' VST3 preset folders.
     [ -d "$plugins/vst3-presets" ] || fail "no VST3 presets in $plugins: build the $lane lane first"
     mkdir -p "$out/$lane/vst3-presets/$preset_folder"
@@ -82,7 +88,7 @@ make_deb() {
     rm -rf "$scratch"
 }
 
-# archive LANE NAME TOOL: the lane's bundles and presets, the readme and
+# archive LANE NAME TOOL: the lane's bundles, CLAP folder and presets, the readme and
 # the licence in one folder NAME, packed by TOOL (zip or tar.xz) into
 # OUT/LANE/NAME.zip or NAME.tar.xz.
 archive() {
@@ -91,7 +97,7 @@ archive() {
     tool=$3
     stage=$(mktemp -d)
     mkdir "$stage/$name"
-    cp -R "$out/$lane/vst3" "$out/$lane/lv2" "$out/$lane/vst3-presets" "$stage/$name/"
+    cp -R "$out/$lane/vst3" "$out/$lane/lv2" "$out/$lane/clap" "$out/$lane/vst3-presets" "$stage/$name/"
     cp "$out/README.txt" "$stage/$name/README.txt"
     cp "$root/installers/LICENSE.txt" "$stage/$name/LICENSE.txt"
     cp "$out/$manual_name" "$stage/$name/$manual_name"
@@ -128,7 +134,8 @@ echo "package: release files in $out:"
 # Microsoft's loader is optional: without it the editors find the installed
 # WebView2 runtime themselves.
 if [ -f "$out/windows/vst3/$vst3_bundle/Contents/x86_64-win/$loader" ]; then
-    echo "package: the Windows bundles carry $loader, which their editors use first"
+    echo "package: the Windows bundles and CLAP folder carry $loader, which their editors use first"
 else
-    echo "package: the Windows bundles carry no $loader (optional): their editors use the installed WebView2 runtime"
+    echo "package: the Windows bundles and CLAP folder carry no $loader (optional):" \
+        "their editors use the installed WebView2 runtime"
 fi
