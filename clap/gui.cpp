@@ -23,7 +23,8 @@ Editor* editor_of(const clap_plugin* plugin) {
 
 // [main-thread]
 bool gui_is_api_supported(const clap_plugin* plugin, const char* api, bool is_floating) {
-    return plugin != nullptr && Editor::supports(Plugin::of(plugin)->host(), api, is_floating);
+    return plugin != nullptr && plugin->plugin_data != nullptr &&
+           Editor::supports(Plugin::of(plugin)->host(), api, is_floating);
 }
 
 // [main-thread]
