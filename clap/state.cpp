@@ -31,18 +31,18 @@ bool write_all(const clap_ostream* stream, const std::vector<uint8_t>& bytes) {
 }
 
 // [main-thread] Reads until the stream ends (a read of 0), however short
-// its reads are. False on an error, past kMaxStateBytes, or when memory is
-// short.
+// its reads are: each read goes into a part of our own and is appended, so
+// a stream that hands out a byte at a time costs no more than copying.
+// False on an error, past kMaxStateBytes, or when memory is short.
 bool read_all(const clap_istream* stream, std::vector<uint8_t>* bytes) {
+    uint8_t part[kReadPart];
     try {
         for (;;) {
-            const size_t done = bytes->size();
-            if (done > kMaxStateBytes) return false;
-            bytes->resize(done + kReadPart);
-            const int64_t got = stream->read(stream, bytes->data() + done, kReadPart);
-            if (got < 0 || static_cast<uint64_t>(got) > kReadPart) return false;
-            bytes->resize(done + static_cast<size_t>(got));
+            const int64_t got = stream->read(stream, part, sizeof part);
+            if (got < 0 || static_cast<uint64_t>(got) > sizeof part) return false;
             if (got == 0) return true;
+            bytes->insert(bytes->end(), part, part + got);
+            if (bytes->size() > kMaxStateBytes) return false;
         }
     } catch (const std::bad_alloc&) {
         return false;
