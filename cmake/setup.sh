@@ -21,6 +21,7 @@ packages="
   libwebkit2gtk-4.1-dev libgtk-3-dev libx11-dev libxtst-dev
   libsuil-dev libgtk2.0-dev
   jalv jackd2 xdotool x11-apps x11-utils imagemagick procps
+  qtractor python3
   nsis lintian dpkg-dev xz-utils zip unzip man-db
   pandoc
   $*
