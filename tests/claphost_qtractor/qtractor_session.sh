@@ -12,6 +12,7 @@
 
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../x11editor/jack_session.sh"
+# shellcheck disable=SC2034 # the sourcing scripts start the server
 server=yawp-qtractor-$$
 jack_pid=""
 qtractor_pid=""

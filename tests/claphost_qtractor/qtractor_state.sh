@@ -82,6 +82,7 @@ prepare_home
 sox -R -n -r 48000 -c 1 -b 16 "$out/noise.wav" synth 1 whitenoise vol 0.3
 dry=$(rms "$out/noise.wav")
 default_level=$(render default)
+# shellcheck disable=SC2086 # one assignment a word
 changed_level=$(render changed $changed)
 echo "noise: RMS $dry; rendered: $default_level (defaults), $changed_level (changed)"
 # The two settings must sound apart for the comparison to mean anything.
