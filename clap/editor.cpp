@@ -40,8 +40,12 @@ uint64_t now_ms() {
 
 }  // namespace
 
+bool Editor::offers(const char* api, bool is_floating) {
+    return !is_floating && api != nullptr && std::strcmp(api, page_window_api()) == 0 && page_window_offered();
+}
+
 bool Editor::supports(const clap_host* host, const char* api, bool is_floating) {
-    return !is_floating && api != nullptr && std::strcmp(api, page_window_api()) == 0 && page_window_possible(host);
+    return offers(api, is_floating) && page_window_possible(host);
 }
 
 Editor* Editor::create(Plugin* plugin) { return new (std::nothrow) Editor(plugin); }

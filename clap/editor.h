@@ -22,8 +22,10 @@ public:
     // meters' 30 updates a second.
     static constexpr uint32_t kTickMs = 20;
 
-    // [main-thread] Whether this build's editor runs for the host in this
-    // api, embedded (floating windows are not offered).
+    // [main-thread] Whether this build offers an editor in this api,
+    // embedded (floating windows are not offered), whatever the host.
+    static bool offers(const char* api, bool is_floating);
+    // [main-thread] Whether it runs for this host, too.
     static bool supports(const clap_host* host, const char* api, bool is_floating);
 
     // [main-thread] A new editor at the size the musician left the

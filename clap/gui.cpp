@@ -21,10 +21,12 @@ Editor* editor_of(const clap_plugin* plugin) {
 
 // --- clap.gui ---------------------------------------------------------------------------
 
-// [main-thread]
+// [main-thread] Asked of the api alone, not of the host: hosts such as
+// Qtractor ask it once, of an instance made for a host that offers no
+// extensions, and would never offer our editor. Whether this host can run
+// it is gui.create's question.
 bool gui_is_api_supported(const clap_plugin* plugin, const char* api, bool is_floating) {
-    return plugin != nullptr && plugin->plugin_data != nullptr &&
-           Editor::supports(Plugin::of(plugin)->host(), api, is_floating);
+    return plugin != nullptr && plugin->plugin_data != nullptr && Editor::offers(api, is_floating);
 }
 
 // [main-thread]

@@ -18,9 +18,12 @@ struct PageWindow;
 // [main-thread] The window api of this platform's editor.
 const char* page_window_api();
 
-// [main-thread] Whether a page can open for this host at all, cheaply and
+// [main-thread] Whether a page could open for some host, cheaply and
 // starting nothing: on Windows a browser could start (the WebView2 loader
-// beside the module, or an installed runtime); on Linux the host offers
+// beside the module, or an installed runtime); on Linux always.
+bool page_window_offered();
+
+// [main-thread] Whether it can open for this host: on Linux the host offers
 // clap.posix-fd-support and clap.timer-support, without which nobody would
 // read the helper's socket.
 bool page_window_possible(const clap_host* host);

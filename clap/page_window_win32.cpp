@@ -73,7 +73,8 @@ void forget_ticking(PageWindow* page) {
 
 const char* page_window_api() { return CLAP_WINDOW_API_WIN32; }
 
-bool page_window_possible(const clap_host*) { return wv2_host_can_start(module_folder()); }
+bool page_window_offered() { return wv2_host_can_start(module_folder()); }
+bool page_window_possible(const clap_host*) { return page_window_offered(); }
 
 PageWindow* page_window_open(Editor* editor, const clap_host*, const clap_window* parent, int width, int height,
                              double scale) {

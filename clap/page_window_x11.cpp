@@ -151,6 +151,7 @@ void unwatch_socket(PageWindow* page) {
 
 const char* page_window_api() { return CLAP_WINDOW_API_X11; }
 
+bool page_window_offered() { return true; }
 bool page_window_possible(const clap_host* host) { return fd_support_of(host) != nullptr && has_timers(host); }
 
 PageWindow* page_window_open(Editor* editor, const clap_host* host, const clap_window* parent, int width, int height,
