@@ -73,18 +73,10 @@ struct PluginCalls {
     // [main-thread]
     static void deactivate(const clap_plugin* p) { Plugin::of(p)->active_ = false; }
 
-    // [audio-thread]
-    static bool start_processing(const clap_plugin* p) {
-        Plugin* self = Plugin::of(p);
-        if (!self->active_) return false;
-        self->processing_.store(true, std::memory_order_relaxed);
-        return true;
-    }
-
-    // [audio-thread]
-    static void stop_processing(const clap_plugin* p) {
-        Plugin::of(p)->processing_.store(false, std::memory_order_relaxed);
-    }
+    // [audio-thread] Nothing to start or stop: a block is processed the
+    // same whenever it comes.
+    static bool start_processing(const clap_plugin* p) { return Plugin::of(p)->active_; }
+    static void stop_processing(const clap_plugin*) {}
 
     // [audio-thread] Filters, glides, envelope and LFO start over; the
     // parameters stay.
@@ -157,13 +149,19 @@ float Plugin::shown_value(uint32_t index) const {
 }
 
 // A gesture is shown at once; the engine and the host hear of it from the
-// audio thread. A host that is not processing is asked for a flush.
+// audio thread. A restore still waiting for that thread takes the value
+// too, or a save before the next block would write the restored one.
+// The host is always asked for a flush: one that processes only while its
+// transport rolls (Qtractor) would otherwise hear of nothing until then.
 void Plugin::gesture(Gesture::Kind kind, uint32_t index, float plain) {
     if (index >= cat::kInputCount || std::isnan(plain)) return;
     const float value = static_cast<float>(cat::coerce(index, plain));
     if (!gestures_.push({kind, index, value})) return;
+    guard_.take();
+    if (state_pending_) pending_[index] = value;
     published_[index].store(value, std::memory_order_relaxed);
-    if (host_params_ != nullptr && !processing_.load(std::memory_order_relaxed)) host_params_->request_flush(host_);
+    guard_.release();
+    if (host_params_ != nullptr) host_params_->request_flush(host_);
 }
 
 void Plugin::begin_edit(uint32_t index, float plain) { gesture(Gesture::kBegin, index, plain); }
@@ -178,7 +176,7 @@ void Plugin::park_restored(const float values[cat::kInputCount]) {
     guard_.release();
     if (host_params_ != nullptr) {
         host_params_->rescan(host_, CLAP_PARAM_RESCAN_VALUES);
-        if (!processing_.load(std::memory_order_relaxed)) host_params_->request_flush(host_);
+        host_params_->request_flush(host_);
     }
 }
 

@@ -147,7 +147,6 @@ private:
     uint32_t convert_frames_ = 0;
     float activation_rate_ = 0;  // what a saved state names as its rate
     bool active_ = false;
-    std::atomic<bool> processing_{false};
 
     std::atomic<float> published_[catalogue::kCount];
     GestureRing gestures_;

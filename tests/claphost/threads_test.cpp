@@ -196,6 +196,40 @@ TEST(ClapEditorGestures, GoOutAtAFlushWhileInactive) {
     EXPECT_EQ(p.instance.value(cat::kPosition), 65.0);
 }
 
+// A host that processes only while its transport rolls (Qtractor) may
+// save before any block: a gesture made after a load that still waits for
+// the audio thread must be what the save writes, and still go out at the
+// next flush.
+TEST(ClapEditorGestures, AGestureAfterAWaitingLoadIsSaved) {
+    InProcess p;
+    state::ParameterValues loaded{};
+    for (uint32_t i = 0; i < cat::kInputCount; ++i) loaded[i] = static_cast<float>(cat::entry(i)->def);
+    loaded[cat::kPosition] = 20;
+    loaded[cat::kMix] = 30;
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(state::save_document(state::kFormatLv2, 48000, loaded, &bytes), 0);
+    ASSERT_TRUE(p.instance.load(bytes));
+
+    p.plugin()->begin_edit(cat::kPosition, 70);
+    p.plugin()->end_edit(cat::kPosition, 77);
+    EXPECT_EQ(p.instance.value(cat::kPosition), 77.0);
+
+    state::Document doc;
+    const std::vector<uint8_t> saved = p.instance.save();
+    ASSERT_EQ(state::parse_document({saved.data(), saved.size()}, &doc), 0);
+    state::ParameterValues values{};
+    ASSERT_EQ(state::check_document(doc, &values), 0);
+    EXPECT_EQ(values[cat::kPosition], 77.0f);
+    EXPECT_EQ(values[cat::kMix], 30.0f) << "the rest of the load stays";
+
+    EventQueue in, out;
+    p.instance.params->flush(p.instance.plugin, in.input(), out.output());
+    EXPECT_EQ(p.instance.value(cat::kPosition), 77.0);
+    EXPECT_EQ(p.instance.value(cat::kMix), 30.0);
+    ASSERT_GE(out.size(), 3u);
+    EXPECT_EQ(out.get(out.size() - 1)->type, CLAP_EVENT_PARAM_GESTURE_END);
+}
+
 // The host's modulation shows in the modulated position's meter, never in
 // the value.
 TEST(ClapEditorGestures, TheMeterShowsTheModulatedPosition) {
