@@ -12,8 +12,9 @@
 
   // How often each moving display has redrawn: tests check that a display
   // holds still while what it shows has no effect.
-  const redraws = { lfoDot: 0, lfoMeter: 0, envMeter: 0 };
-  function counted(name) { redraws[name]++; }
+  const redraws = W.redraws;
+  const counted = W.counted;
+  ['lfoDot', 'lfoMeter', 'envMeter'].forEach(function (name) { redraws[name] = 0; });
   const SHAPE_INDICES = [7, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17];
 
   // Axis ranges cover every reachable formant: up to 900 Hz and 2400 Hz
@@ -124,13 +125,15 @@
       moving();
     }
 
+    const formants = ['f1', 'f2', 'f3'].map(function (id) {
+      return W.readout(document.getElementById(id), 'formants');
+    });
+
     function moving() {
       if (!grid) return;
       const f = Y.vowel.model(S.values).at(S.get(MOD) / 100);
       place(now, f);
-      document.getElementById('f1').textContent = hz(f[0]);
-      document.getElementById('f2').textContent = hz(f[1]);
-      document.getElementById('f3').textContent = hz(f[2]);
+      formants.forEach(function (show, k) { show(hz(f[k])); });
     }
 
     W.on(SHAPE_INDICES, shapes);
@@ -237,6 +240,7 @@
     const lvl = W.el('div', 'lvl');
     const cap = W.el('div', 'cap');
     const out = W.el('output');
+    const outText = W.readout(out, 'envValue');
     lvl.id = 'env-level';
     out.id = 'env-value';
     bar.append(W.el('div', 'zero'), lvl);
@@ -251,7 +255,7 @@
       shown = v;
       counted('envMeter');
       bipolarLevel(lvl, v, false);
-      out.textContent = C.format(ENV_OUT, v);
+      outText(C.format(ENV_OUT, v));
     });
     return box;
   }

@@ -4,7 +4,6 @@
 //   Ctrl-click for the default, a click on the value to type one.
 // The keyboard is the host's (keys.js): a focused control takes no keys, so
 // the space bar and the DAW's shortcuts keep working after a click on a knob.
-// Views redraw once per animation frame, however many values arrive.
 (function (Y) {
   'use strict';
 
@@ -16,20 +15,45 @@
 
   // ---- redraw scheduling ----
 
+  // Views redraw together, however many values arrive: a parameter's view
+  // in the next animation frame, the host's meters (the outputs) at most
+  // once every METER_MS. Meters come up to 30 times a second and move
+  // displays all over the page, and every repaint costs the browser a good
+  // deal whatever it shows (WebKitGTK draws in software), so their pace is
+  // the page's own, on a timer.
+  const METER_MS = 33;
+
   const renderers = Array.from({ length: C.COUNT }, function () { return []; });
   const dirty = new Set();
-  let frame = 0;
+  const waiting = new Set();   // read-outs with text still to write
+  const drawn = [];            // callbacks waiting for all of it (tests)
+  let frame = 0;             // the animation frame asked for, if any
+  let meterTimer = 0;
+  let meterShown = -Infinity;   // when meters were last drawn
 
   function on(indices, fn) {
     [].concat(indices).forEach(function (i) { renderers[i].push(fn); });
   }
 
+  function isMeter(i) { return i >= C.INPUTS; }
+
   function flush() {
+    if (frame) cancelAnimationFrame(frame);
+    clearTimeout(meterTimer);
     frame = 0;
+    meterTimer = 0;
     const fns = new Set();
-    dirty.forEach(function (i) { renderers[i].forEach(function (fn) { fns.add(fn); }); });
+    dirty.forEach(function (i) {
+      if (isMeter(i)) meterShown = performance.now();
+      renderers[i].forEach(function (fn) { fns.add(fn); });
+    });
     dirty.clear();
     fns.forEach(function (fn) { fn(); });
+    settled();
+  }
+
+  function settled() {
+    if (!dirty.size && !waiting.size) drawn.splice(0).forEach(function (fn) { fn(); });
   }
 
   function renderAll() {
@@ -39,8 +63,68 @@
 
   S.watch(function (i) {
     dirty.add(i);
-    if (!frame) frame = requestAnimationFrame(flush);
+    if (frame) return;
+    if (!isMeter(i)) {
+      frame = requestAnimationFrame(flush);
+    } else if (!meterTimer) {
+      meterTimer = setTimeout(flush, Math.max(0, meterShown + METER_MS - performance.now()));
+    }
   });
+
+  // Calls fn once what has arrived so far is drawn, read-outs included.
+  function whenDrawn(fn) {
+    drawn.push(fn);
+    settled();
+  }
+
+  // How often each moving display has redrawn (written to the page), for
+  // the tests: a display holds still while what it shows does not change.
+  const redraws = {};
+  function counted(name) { redraws[name] = (redraws[name] || 0) + 1; }
+
+  // ---- text read-outs of moving values ----
+
+  // A read-out of a meter changes at most ten times a second: new text is
+  // the dearest thing on the page to draw, and nobody reads a number that
+  // changes faster. It is written with the displays' redraw when one comes
+  // after the interval, so it costs no repaint of its own; when none comes
+  // (the meter stopped), a timer writes the last value. The text lies over
+  // its box (editor.css, .readout), so that it lays out alone.
+  const READOUT_MS = 100;
+
+  function readout(box, name) {
+    const node = el('span', 'readout-text', box.textContent);
+    box.replaceChildren(node);
+    box.classList.add('readout');
+    let shown = node.textContent;
+    let wanted = shown;
+    let last = -Infinity;
+    let timer = 0;
+    function done() {
+      clearTimeout(timer);
+      timer = 0;
+      waiting.delete(node);
+    }
+    function write() {
+      done();
+      last = performance.now();
+      shown = wanted;
+      node.textContent = shown;
+      counted(name);
+      settled();
+    }
+    return function (text) {
+      wanted = text;
+      if (wanted === shown) {
+        done();
+      } else if (performance.now() - last >= READOUT_MS) {
+        write();
+      } else if (!timer) {
+        waiting.add(node);
+        timer = setTimeout(write, last + READOUT_MS + METER_MS - performance.now());
+      }
+    };
+  }
 
   // ---- small DOM helpers ----
 
@@ -308,11 +392,12 @@
     anchors[i] = thumb;
     heldBoxes[i] = [read];
     on(i, function () { thumb.style.top = (100 - 100 * C.toUnit(i, S.get(i))) + '%'; });
+    const nowText = readout(now, 'pedalNow');
     on(modIndex, function () {
       const u = C.clamp(S.get(modIndex) / 100, 0, 1);
       mod.style.top = (100 - 100 * u) + '%';
       fill.style.height = (100 * u) + '%';
-      now.textContent = 'now ' + C.format(modIndex, S.get(modIndex));
+      nowText('now ' + C.format(modIndex, S.get(modIndex)));
     });
     return [el('span', 'pedal-end', 'TOE'), faderEl, el('span', 'pedal-end', 'HEEL'), read];
   }
@@ -368,5 +453,7 @@
   Y.widgets = {
     knob: knob, pedal: pedal, hslider: hslider, toggle: toggle,
     on: on, renderAll: renderAll, el: el, svg: svg,
+    readout: readout, counted: counted, redraws: redraws, whenDrawn: whenDrawn,
+    READOUT_MS: READOUT_MS, METER_MS: METER_MS,
   };
 })(window.Yawp = window.Yawp || {});

@@ -365,8 +365,7 @@ describe('value protocol', () => {
     // The formants at the toe with the defaults: F1 about 850 Hz × 1.09.
     await deliver(page, valueMessage(32, 100));
     await frames(page);
-    const f1 = await page.textContent('#f1');
-    assert.match(f1, /^9[23]\d Hz$/);
+    assert.match(await page.textContent('#f1'), /^9[23]\d Hz$/);
     assert.deepEqual(errors, []);
     assert.deepEqual(await sent(page), [], 'meters never echo');
     await page.close();

@@ -133,7 +133,13 @@ export async function pushAll(page, values = DEFAULTS) {
   await deliver(page, ...values.map((v, i) => valueMessage(i, v)));
 }
 
-// Waits for the next two animation frames, so pushed values are drawn.
+// Waits until what was pushed is drawn (the page paces the meters and
+// their read-outs on timers of its own), then for two animation frames.
 export function frames(page) {
-  return page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+  return page.evaluate(() => new Promise((r) => {
+    const twoFrames = () => requestAnimationFrame(() => requestAnimationFrame(r));
+    const w = window.Yawp && window.Yawp.widgets;
+    if (w && w.whenDrawn) w.whenDrawn(twoFrames);
+    else twoFrames();
+  }));
 }
