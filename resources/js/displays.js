@@ -14,7 +14,7 @@
   // holds still while what it shows has no effect.
   const redraws = W.redraws;
   const counted = W.counted;
-  ['lfoDot', 'lfoMeter', 'envMeter'].forEach(function (name) { redraws[name] = 0; });
+  ['lfoDot', 'vowelNow', 'lfoMeter', 'envMeter'].forEach(function (name) { redraws[name] = 0; });
   const SHAPE_INDICES = [7, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17];
 
   // Axis ranges cover every reachable formant: up to 900 Hz and 2400 Hz
@@ -52,6 +52,27 @@
     return { pic: pic, size: function () { return size; }, measure: measure };
   }
 
+  // A moving mark laid over a chart: an element of its own, moved by a
+  // transform. A shape inside the chart's SVG would lay out and repaint the
+  // whole picture at every move (WebKitGTK), and Chromium moves a layer of
+  // its own without repainting at all. A move to the same tenth of a pixel
+  // is no move.
+  function marker(box, cls, name) {
+    const node = W.el('div', 'marker ' + cls);
+    box.append(node);
+    let at = '';
+    return {
+      node: node,
+      moveTo: function (x, y) {
+        const t = 'translate(' + x.toFixed(1) + 'px, ' + y.toFixed(1) + 'px) translate(-50%, -50%)';
+        if (t === at) return;
+        at = t;
+        node.style.transform = t;
+        counted(name);
+      },
+    };
+  }
+
   // ---- vowel space ----
 
   function vowelChart(box) {
@@ -78,8 +99,8 @@
         return W.svg('circle', { class: 'vs-point ' + name, r: 6, 'data-shape': name }, pic);
       });
       ring = W.svg('circle', { class: 'vs-set', r: 8.5 }, pic);
-      now = W.svg('circle', { class: 'vs-now', r: 5.5 }, pic);
-      now.id = 'vowel-now';
+      now = marker(box, 'vs-now', 'vowelNow');
+      now.node.id = 'vowel-now';
     }
 
     function layout(s) {
@@ -132,7 +153,7 @@
     function moving() {
       if (!grid) return;
       const f = Y.vowel.model(S.values).at(S.get(MOD) / 100);
-      place(now, f);
+      now.moveTo(x(f[1]), y(f[0]));
       formants.forEach(function (show, k) { show(hz(f[k])); });
     }
 
@@ -163,8 +184,8 @@
       if (!wave) {
         W.svg('line', { class: 'scope-mid', x1: 0, y1: '50%', x2: '100%', y2: '50%' }, pic);
         wave = W.svg('polyline', { class: 'scope-wave' }, pic);
-        dot = W.svg('circle', { class: 'scope-dot', r: 3.5 }, pic);
-        dot.id = 'lfo-dot';
+        dot = marker(box, 'scope-dot', 'lfoDot');
+        dot.node.id = 'lfo-dot';
       }
       const pts = [];
       for (let k = 0; k < 2; k++) {
@@ -184,13 +205,11 @@
     }
 
     function placeDot() {
-      counted('lfoDot');
       const ph = C.clamp(S.get(LFO_PHASE), 0, 0.99999);
       if (ph < lastPhase - 0.5) cycle = 1 - cycle;
       lastPhase = ph;
       const p = point(cycle + ph, scope.size());
-      dot.setAttribute('cx', p[0].toFixed(1));
-      dot.setAttribute('cy', p[1].toFixed(1));
+      dot.moveTo(p[0], p[1]);
     }
 
     W.on([19, 22], draw);

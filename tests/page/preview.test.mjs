@@ -17,14 +17,14 @@ describe('standalone preview', () => {
     assert.equal(await page.getAttribute('[role=slider][data-key="toe_jaw"]', 'aria-valuetext'), '95.9\u202f%');
 
     // The LFO phase runs with the LFO off, but its dot holds still.
-    const dot = () => page.getAttribute('#lfo-dot', 'cx');
+    const dot = () => page.evaluate(() => document.getElementById('lfo-dot').style.transform);
     const first = await dot();
     await page.waitForTimeout(300);
     assert.equal(await dot(), first);
 
     // With the LFO on, the dot and the pedal move by themselves.
     await page.click('[role=switch][data-key="lfo_on"]');
-    await page.waitForFunction((x) => document.getElementById('lfo-dot').getAttribute('cx') !== x, first);
+    await page.waitForFunction((x) => document.getElementById('lfo-dot').style.transform !== x, first);
     const readings = new Set();
     for (let k = 0; k < 8; k++) {
       readings.add(await page.textContent('.pedal-now'));

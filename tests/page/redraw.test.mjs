@@ -34,7 +34,7 @@ describe('redraws', () => {
 
   it('with the LFO off, phase changes do not redraw the LFO display; with it on, they do', async () => {
     const { page, errors } = await ready(browser);
-    const dot = () => page.getAttribute('#lfo-dot', 'cx');
+    const dot = () => page.evaluate(() => document.getElementById('lfo-dot').style.transform);
     const still = await dot();
     const before = await redraws(page);
     await stream(page, LFO_PHASE, PHASES);
