@@ -18,10 +18,14 @@
   // Views redraw together, however many values arrive: a parameter's view
   // in the next animation frame, the host's meters (the outputs) at most
   // once every METER_MS. Meters come up to 30 times a second and move
-  // displays all over the page, and every repaint costs the browser a good
-  // deal whatever it shows (WebKitGTK draws in software), so their pace is
-  // the page's own, on a timer.
-  const METER_MS = 33;
+  // displays all over the page, and each such redraw repaints most of it:
+  // WebKitGTK draws in software, one rectangle around all that changed.
+  // Twenty redraws a second still move smoothly and cost two thirds of
+  // thirty (bench/editor-cpu.sh, the LFO sweeping: about 32 % of a core at
+  // 30, 24 % at 20, 21 % at 15). Their pace is the page's own, on a timer:
+  // asking for animation frames costs WebKitGTK its frame clock even when
+  // nothing changes.
+  const METER_MS = 50;
 
   const renderers = Array.from({ length: C.COUNT }, function () { return []; });
   const dirty = new Set();
@@ -393,11 +397,15 @@
     heldBoxes[i] = [read];
     on(i, function () { thumb.style.top = (100 - 100 * C.toUnit(i, S.get(i))) + '%'; });
     const nowText = readout(now, 'pedalNow');
+    let shown = NaN;
     on(modIndex, function () {
+      nowText('now ' + C.format(modIndex, S.get(modIndex)));
       const u = C.clamp(S.get(modIndex) / 100, 0, 1);
+      if (u === shown) return;
+      shown = u;
+      counted('pedalMod');
       mod.style.top = (100 - 100 * u) + '%';
       fill.style.height = (100 * u) + '%';
-      nowText('now ' + C.format(modIndex, S.get(modIndex)));
     });
     return [el('span', 'pedal-end', 'TOE'), faderEl, el('span', 'pedal-end', 'HEEL'), read];
   }

@@ -54,6 +54,8 @@ function isOfflineFeedNoise(msg) {
 
 // Opens the editor. opts.feed: an object served as the news feed, or
 // undefined for offline. opts.host: false to leave out the fake webview.
+// opts.clock: the page's timers, animation frames and clocks are fakes
+// that stand still until the test runs them (page.clock.runFor).
 export async function openEditor(browser, opts = {}) {
   const page = await browser.context.newPage();
   const errors = [];
@@ -73,8 +75,10 @@ export async function openEditor(browser, opts = {}) {
     }));
   }
   if (opts.host !== false) await page.addInitScript(FAKE);
+  if (opts.clock) await page.clock.install({ time: 0 });
   await page.goto(PAGE_URL);
   await page.waitForFunction(() => window.Yawp && window.Yawp.news);
+  if (opts.clock) await page.clock.pauseAt(10000);
   return { page, errors };
 }
 
