@@ -7,7 +7,11 @@
 #   lfo       the LFO on at 2 Hz: the LFO scope, its meter, the pedal's
 #             modulation mark and the vowel chart's "now" point all move
 #   env+lfo   the envelope on as well, fed by jack_metro's clicks through
-#             jalv's input, so every display moves
+#             jalv's input, so every display moves. The clicks are quiet and
+#             the envelope's amount half: loud ones hold the envelope at its
+#             top and the pedal at the toe, and nothing moves. The line
+#             says how many different envelope values jalv reported, so a
+#             case in which the envelope did not move shows.
 #
 # The processes: WebKitWebProcess, WebKitNetworkProcess, yawp-wah-editor
 # (the editor, summed as "editor"), and jalv itself apart. Memory is each
@@ -93,19 +97,19 @@ role() {
 
 start_jack "$server" "$log/jackd.log" || { echo "the JACK server did not start"; exit 1; }
 
-printf '%-8s %8s %8s %8s %8s %8s   %s\n' case web% network% helper% editor% jalv% "memory RSS/PSS MiB (web, network, helper)"
+printf '%-8s %8s %8s %8s %8s %8s %5s   %s\n' case web% network% helper% editor% jalv% env "memory RSS/PSS MiB (web, network, helper)"
 
 # run CASE JALV-OPTIONS...: one case, one line of the table.
 run() {
     name=$1
     shift
-    LV2_PATH="$lv2_dir" jalv.gtk3 --jack-name yawp-bench "$@" "$uri" >"$log/jalv-$name.log" 2>&1 &
+    LV2_PATH="$lv2_dir" jalv.gtk3 --print-controls --jack-name yawp-bench "$@" "$uri" >"$log/jalv-$name.log" 2>&1 &
     jalv_pid=$!
     wait_for 20 pgrep -P "$jalv_pid" -x yawp-wah-editor || { echo "$name: jalv started no editor"; stop_jalv; return 1; }
     helper=$(pgrep -P "$jalv_pid" -x yawp-wah-editor)
     wait_for 20 sh -c "pgrep -f WebKitWebProcess | grep -q ." || { echo "$name: no web process"; stop_jalv; return 1; }
     if [ "$name" = env+lfo ]; then
-        jack_metro -n yawp-metro -b 150 -f 220 -D 80 -A 0.5 >"$log/metro.log" 2>&1 &
+        jack_metro -n yawp-metro -b 150 -f 220 -D 80 -A 0.05 >"$log/metro.log" 2>&1 &
         metro_pid=$!
         wait_for 10 sh -c "jack_lsp | grep -q '^yawp-metro:'"
         jack_connect "$(jack_lsp | grep '^yawp-metro:' | head -n 1)" "$(jack_lsp | grep '^yawp-bench:' | grep -i in | head -n 1)" \
@@ -115,8 +119,11 @@ run() {
     sleep 5
     pids="$jalv_pid $(descendants "$jalv_pid")"
     for pid in $pids; do echo "$pid $(ticks "$pid")"; done >"$log/start"
+    lines=$(wc -l <"$log/jalv-$name.log")
     sleep "$seconds"
     for pid in $pids; do echo "$pid $(ticks "$pid")"; done >"$log/end"
+    # The envelope values jalv printed during the window.
+    env=$(tail -n +"$((lines + 1))" "$log/jalv-$name.log" | awk '$1 == "env_output" { print $3 }' | sort -u | wc -l)
     web=0 network=0 helper_t=0 jalv_t=0 mem=""
     while read -r pid t0; do
         t1=$(awk -v p="$pid" '$1 == p { print $2 }' "$log/end")
@@ -128,8 +135,8 @@ run() {
         jalv) jalv_t=$((jalv_t + used)) ;;
         esac
     done <"$log/start"
-    awk -v n="$name" -v w="$web" -v k="$network" -v h="$helper_t" -v j="$jalv_t" -v s="$seconds" -v hz="$tick" -v m="$mem" \
-        'function pc(x) { return 100 * x / hz / s } BEGIN { printf "%-8s %8.1f %8.1f %8.1f %8.1f %8.1f  %s\n", n, pc(w), pc(k), pc(h), pc(w + k + h), pc(j), m }'
+    awk -v n="$name" -v w="$web" -v k="$network" -v h="$helper_t" -v j="$jalv_t" -v s="$seconds" -v hz="$tick" -v m="$mem" -v e="$env" \
+        'function pc(x) { return 100 * x / hz / s } BEGIN { printf "%-8s %8.1f %8.1f %8.1f %8.1f %8.1f %5d   %s\n", n, pc(w), pc(k), pc(h), pc(w + k + h), pc(j), e, m }'
     stop_jalv
     sleep 1
 }
@@ -139,7 +146,7 @@ for c in $cases; do
     case $c in
     idle) run idle -c lfo_on=0 -c env_on=0 ;;
     lfo) run lfo -c lfo_on=1 -c lfo_free_rate=2 -c env_on=0 ;;
-    env+lfo) run env+lfo -c lfo_on=1 -c lfo_free_rate=2 -c env_on=1 -c env_amount=100 ;;
+    env+lfo) run env+lfo -c lfo_on=1 -c lfo_free_rate=2 -c env_on=1 -c env_amount=50 ;;
     chromium) node "$here/editor-cpu-chromium.mjs" "$seconds" "${PAGE_DIR:-$root/resources}" ;;
     esac
 done
