@@ -53,10 +53,9 @@
   }
 
   // A moving mark laid over a chart: an element of its own, moved by a
-  // transform. A shape inside the chart's SVG would lay out and repaint the
-  // whole picture at every move (WebKitGTK), and Chromium moves a layer of
-  // its own without repainting at all. A move to the same tenth of a pixel
-  // is no move.
+  // transform, which costs a repaint of where it was and where it goes. A
+  // shape inside the chart's SVG moved by its attributes lays the SVG out
+  // again at each move. A move to the same tenth of a pixel is no move.
   function marker(box, cls, name) {
     const node = W.el('div', 'marker ' + cls);
     box.append(node);
