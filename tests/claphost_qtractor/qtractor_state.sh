@@ -58,13 +58,21 @@ render() {
 }
 
 # play_and_record NAME: a second and a half of the looping clip through the
-# plug-in, recorded from the track's bus; the level of the last second.
+# plug-in, recorded from the track's bus; the level of the last second. On a
+# busy machine Qtractor may not yet roll at the first try and the recording
+# is silent: up to three tries. A plug-in that stays silent stays so.
 play_and_record() {
-    transport play
-    sleep 0.5
-    jack_rec -f "$out/$1.wav" -d 2 -b 16 Qtractor:Wah/out_1 >/dev/null 2>&1
-    transport stop
-    rms "$out/$1.wav" 1
+    for try in 1 2 3; do
+        transport play
+        sleep 0.5
+        jack_rec -f "$out/$1.wav" -d 2 -b 16 Qtractor:Wah/out_1 >/dev/null 2>&1
+        transport stop
+        level=$(rms "$out/$1.wav" 1)
+        awk -v l="$level" 'BEGIN { exit !(l > 0) }' && break
+        echo "try $try: silence, playing again" >&2
+        sleep 1
+    done
+    echo "$level"
 }
 
 # value SESSION FACT: the value that session_state.py shows for FACT
