@@ -24,6 +24,7 @@
 #include "x11editor/frames.h"
 #include "x11editor/helper/embedding.h"
 #include "x11editor/helper/host_keys.h"
+#include "x11editor/helper/page_batch.h"
 #include "x11editor/helper/page_view.h"
 #include "x11editor/helper_texts.h"
 
@@ -41,6 +42,7 @@ struct Editor {
     unsigned long parent;  // the window we live in
     int fd;
     GtkWidget* view;
+    PageBatch* batch;  // the page's texts from the read at hand
     FrameReader reader;
     FrameWriter writer;
     guint write_watch;
@@ -84,13 +86,25 @@ void on_page_text(void* data, const char* text) {
     send_text(editor, text);
 }
 
-// One text of the plug-in's: ours, or the page's.
+// Hands the page the texts gathered so far.
+void deliver_batch(Editor* editor) {
+    if (page_batch_empty(editor->batch)) return;
+    size_t length = 0;
+    const char* script = page_batch_script(editor->batch, &length);
+    page_view_run_script(editor->view, script, length);
+    page_batch_clear(editor->batch);
+}
+
+// One text of the plug-in's: ours, or the page's. The page's wait in the
+// batch; one of ours takes effect after the texts before it.
 void on_plugin_text(Editor* editor, const char* text, size_t length) {
     double scale = 0;
-    if (read_scale_text(text, &scale))
+    if (read_scale_text(text, &scale)) {
+        deliver_batch(editor);
         page_view_set_scale(editor->view, scale);
-    else
-        page_view_deliver(editor->view, text, length);
+    } else {
+        page_batch_add(editor->batch, text, length);
+    }
 }
 
 // Everything the plug-in sent so far goes to the page, in order. End of
@@ -111,6 +125,7 @@ gboolean on_readable(gint fd, GIOCondition, gpointer data) {
             FrameStatus status;
             while ((status = frame_reader_next(&editor->reader, &text, &length)) == FrameStatus::kFrame)
                 on_plugin_text(editor, text, length);
+            deliver_batch(editor);
             if (status == FrameStatus::kNeedMore) return G_SOURCE_CONTINUE;
         }
         break;
@@ -137,7 +152,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: yawp-wah-editor PARENT_WINDOW SOCKET_FD PAGE_FILE\n");
         return 2;
     }
-    Editor editor{parent, int(fd), nullptr, {}, {}, 0};
+    Editor editor{parent, int(fd), nullptr, page_batch_new(), {}, {}, 0};
     send_text(&editor, kHello);
     // GDK must talk X11: the parent is an X11 window.
     gdk_set_allowed_backends("x11");

@@ -31,12 +31,15 @@ constexpr char kWebViewShim[] = R"js(
   };
   window.chrome = window.chrome || {};
   Object.defineProperty(window.chrome, 'webview', { value: webview });
+  // Each argument is one message, in order (see page_batch.h).
   Object.defineProperty(window, '__yawpDeliver', {
-    value: function (text) {
-      var event = { type: 'message', data: text, source: webview };
-      listeners.slice().forEach(function (listener) {
-        try { listener.call(webview, event); } catch (e) { setTimeout(function () { throw e; }); }
-      });
+    value: function () {
+      for (var k = 0; k < arguments.length; k++) {
+        var event = { type: 'message', data: arguments[k], source: webview };
+        listeners.slice().forEach(function (listener) {
+          try { listener.call(webview, event); } catch (e) { setTimeout(function () { throw e; }); }
+        });
+      }
     }
   });
 })();
@@ -48,31 +51,10 @@ constexpr double kXftDpiUnit = 1024.0;
 constexpr double kUnscaledDpi = 96.0;
 constexpr char kHostScaleKey[] = "yawp-host-scale";
 
-constexpr char kDeliverStart[] = "window.__yawpDeliver && window.__yawpDeliver(\"";
-constexpr char kDeliverEnd[] = "\")";
-
 struct Channel {
     PageTextHandler handler;
     void* user_data;
 };
-
-// A JavaScript string literal's inside: quotes, backslashes and control
-// characters escaped, everything else (valid UTF-8) as it is.
-void append_escaped(GString* script, const char* text, size_t length) {
-    static const char kHex[] = "0123456789abcdef";
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            g_string_append_c(script, '\\');
-            g_string_append_c(script, char(c));
-        } else if (c < 0x20) {
-            const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15], '\0'};
-            g_string_append(script, escape);
-        } else {
-            g_string_append_c(script, char(c));
-        }
-    }
-}
 
 void on_script_message(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
     auto* channel = static_cast<Channel*>(data);
@@ -164,15 +146,9 @@ GtkWidget* page_view_new(const char* page_file, PageTextHandler handler, void* u
     return view;
 }
 
-void page_view_deliver(GtkWidget* view, const char* text, size_t length) {
-    if (!g_utf8_validate(text, gssize(length), nullptr)) return;
-    GString* script = g_string_sized_new(length + sizeof kDeliverStart + sizeof kDeliverEnd + 16);
-    g_string_append(script, kDeliverStart);
-    append_escaped(script, text, length);
-    g_string_append(script, kDeliverEnd);
-    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script->str, gssize(script->len), nullptr, nullptr,
-                                        nullptr, nullptr, nullptr);
-    g_string_free(script, TRUE);
+void page_view_run_script(GtkWidget* view, const char* script, size_t length) {
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script, gssize(length), nullptr, nullptr, nullptr,
+                                        nullptr, nullptr);
 }
 
 void page_view_set_scale(GtkWidget* view, double host_scale) {

@@ -12,9 +12,8 @@ typedef void (*PageTextHandler)(void* user_data, const char* text);
 // the page posts go to `handler`.
 GtkWidget* page_view_new(const char* page_file, PageTextHandler handler, void* user_data);
 
-// Hands one text to the page's "message" listeners. Invalid UTF-8 is
-// dropped, as the Windows bridge drops it.
-void page_view_deliver(GtkWidget* view, const char* text, size_t length);
+// Runs a script in the page (see page_batch.h), without waiting for it.
+void page_view_run_script(GtkWidget* view, const char* script, size_t length);
 
 // The scale to draw the page at: the host's (see helper_texts.h), or 0 to
 // go by the desktop: GDK's own scale factor (GDK_SCALE, the desktop's
