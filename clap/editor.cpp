@@ -134,10 +134,11 @@ void Editor::on_fd(int fd) {
     if (window_ != nullptr) page_window_fd_ready(window_, fd);
 }
 
+// Values first: the poll sends them, together, on Linux.
 void Editor::tick() {
     if (window_ == nullptr) return;
-    page_window_poll(window_);
     if (visible_) show_changed_values();
+    page_window_poll(window_);
 }
 
 void Editor::begin_edit(uint32_t index, float value) {

@@ -32,6 +32,11 @@ constexpr size_t kReadChunk = 16 * 1024;
 // One poll reads at most this much, so a flood cannot hold the host's UI
 // thread; the rest stays readable for the next one.
 constexpr size_t kReadPerPoll = 4u << 20;
+// Values wait for the host's next idle tick and go out together: the
+// helper then wakes once and hands the page one script, where a value
+// sent alone costs both a wake-up and a script of its own. A host that
+// never ticks still sees them go once this many bytes wait.
+constexpr size_t kHeldValueBytes = 4096;
 
 }  // namespace
 
@@ -68,11 +73,16 @@ uint64_t now_ms() {
     return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
 }
 
-// [main-thread]
+// [main-thread] Queues a value for the next flush (see kHeldValueBytes).
 void send_value(EditorLink* link, uint32_t index, float value) {
+    if (!helper_running(link)) return;
     char text[20];
     format_value_message(text, index, value);
-    send_frame(link, text, sizeof text - 1);
+    if (!frame_writer_put(&link->writer, text, sizeof text - 1)) {
+        drop_helper(link);
+    } else if (link->writer.size >= kHeldValueBytes && !frame_writer_flush(&link->writer, link->helper.fd)) {
+        drop_helper(link);
+    }
 }
 
 // [main-thread]

@@ -41,8 +41,10 @@ int editor_link_fd(const EditorLink* link);
 // editor stays an empty window, and calls go on doing nothing harmful.
 bool editor_link_poll(EditorLink* link);
 
-// [main-thread] Stores a value and sends it to the page as "s %08x %08x".
-// Indices at or above the count are ignored.
+// [main-thread] Stores a value and sends it to the page as "s %08x %08x"
+// if the page would show it differently; it goes out with the next
+// editor_link_poll, together with the others of the host's tick. Indices
+// at or above the count are ignored.
 void editor_link_set_parameter(EditorLink* link, uint32_t index, float value);
 
 // [main-thread] Sends "m " and the text to the page.

@@ -2,6 +2,7 @@
 // page's texts become edits and answers, malformed input touches nothing,
 // long answers get through a full socket, and helpers that end at once,
 // crash or refuse to end never hold the host or leave a zombie.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -83,7 +84,7 @@ protected:
         return editor_link_open(folder_.c_str(), folder_.c_str(), kAnyWindow, &callbacks, kCount);
     }
 
-    // What the helper received, once it has ended.
+    // What the helper has received so far: all of it once it has ended.
     std::vector<std::string> received() {
         std::ifstream in(folder_ / "log", std::ios::binary);
         std::vector<std::string> texts;
@@ -197,6 +198,43 @@ TEST_F(EditorLinkTest, OnlyChangesReachThePageAndMetersAreRateLimited) {
     ASSERT_FALSE(envelope.empty());
     EXPECT_LE(envelope.size(), size_t(elapsed_ms / 33 + 3)) << elapsed_ms << " ms";
     EXPECT_EQ(envelope.back(), value_message(35, last));
+}
+
+// Values the host hands over wait for its next idle tick and then go out
+// together, so that the helper wakes once for them; a host that never
+// ticks still gets them out once a few kilobytes wait.
+TEST_F(EditorLinkTest, ValuesWaitForTheHostsTickAndGoTogether) {
+    page_sends("");
+    Recorder recorder;
+    EditorLink* link = open(&recorder);
+    ASSERT_NE(link, nullptr);
+    std::vector<std::string> expected;
+    for (uint32_t i = 0; i < 32; ++i) {
+        editor_link_set_parameter(link, i, float(i) + 0.5f);
+        expected.push_back(value_message(i, float(i) + 0.5f));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(received().empty()) << "sent before the host's tick";
+    editor_link_poll(link);
+    poll_until(link, [&] { return received().size() >= expected.size(); }, std::chrono::milliseconds(2000));
+    EXPECT_EQ(received(), expected);
+
+    // No tick at all: 400 changes of the mix, 27 bytes each.
+    for (int k = 0; k < 400; ++k) {
+        editor_link_set_parameter(link, 1, float(k));
+        expected.push_back(value_message(1, float(k)));
+    }
+    const auto end = Clock::now() + std::chrono::milliseconds(2000);
+    while (received().size() < expected.size() - 200 && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto early = received();
+    EXPECT_GE(early.size(), expected.size() - 200) << "held without limit";
+    EXPECT_TRUE(std::equal(early.begin(), early.end(), expected.begin())) << "out of order";
+    editor_link_poll(link);
+    poll_until(link, [&] { return received().size() >= expected.size(); }, std::chrono::milliseconds(2000));
+    editor_link_close(link);
+    ASSERT_TRUE(wait_for_no_children(std::chrono::milliseconds(2000)));
+    EXPECT_EQ(received(), expected);
 }
 
 TEST_F(EditorLinkTest, AMebibyteAnswerGetsThroughAFullSocket) {
