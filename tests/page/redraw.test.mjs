@@ -77,6 +77,21 @@ describe('redraws', () => {
     await page.close();
   });
 
+  // A renderer that repaints only a moving element's own box (WebKitGTK's
+  // software one) leaves behind whatever the element draws outside it: a
+  // glow from a CSS filter or shadow left orange streaks across the chart.
+  it('moving marks draw nothing outside their own boxes', async () => {
+    const { page, errors } = await ready(browser);
+    const outside = await page.evaluate(() => ['#vowel-now', '#lfo-dot', '.fader .mod', '#lfo-level', '#env-level']
+      .map((sel) => {
+        const style = getComputedStyle(document.querySelector(sel));
+        return [sel, style.filter, style.boxShadow, style.outlineStyle];
+      }));
+    assert.deepEqual(outside, outside.map(([sel]) => [sel, 'none', 'none', 'none']));
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+
   it('a value the host repeats redraws nothing', async () => {
     const { page, errors } = await ready(browser);
     await deliver(page, valueMessage(LFO_ON, 1), valueMessage(LFO_PHASE, 0.25));
