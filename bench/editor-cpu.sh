@@ -13,6 +13,14 @@
 #             says how many different envelope values jalv reported, so a
 #             case in which the envelope did not move shows.
 #
+#   marks-1   reference: defaults, nothing of the page moves, but a script of
+#             the benchmark's own recolours one 2 x 2 pixel mark 20 times a
+#             second. What any change costs WebKitGTK, however small: the
+#             least that displays moving at the page's pace can cost.
+#   marks-11  the same with eleven such marks spread over the page. Above ten
+#             changed rectangles in one frame, WebKitGTK repaints the one
+#             rectangle around them all instead.
+#
 # The processes: WebKitWebProcess, WebKitNetworkProcess, yawp-wah-editor
 # (the editor, summed as "editor"), and jalv itself apart. Memory is each
 # one's resident and proportional set size at the end of the window. Then the
@@ -23,7 +31,7 @@
 #   bench/editor-cpu.sh [LV2_DIR] [SECONDS]
 #
 # LV2_DIR defaults to build/linux/plugins/lv2, SECONDS to 20. CASES picks
-# some of "idle lfo env+lfo chromium" (all by default); PAGE_DIR the page
+# some of "idle lfo env+lfo marks-1 marks-11 chromium" (all by default); PAGE_DIR the page
 # Chromium opens (resources/ by default). Not run in CI.
 # Starts its own Xvfb when no display is set. Every process started here is
 # ended here.
@@ -99,11 +107,40 @@ start_jack "$server" "$log/jackd.log" || { echo "the JACK server did not start";
 
 printf '%-8s %8s %8s %8s %8s %8s %5s   %s\n' case web% network% helper% editor% jalv% env "memory RSS/PSS MiB (web, network, helper)"
 
-# run CASE JALV-OPTIONS...: one case, one line of the table.
+# marks_bundle N: a copy of the bundle whose page also recolours N marks of
+# 2 x 2 pixels 20 times a second (spread over the page on a grid); prints
+# the folder to put in LV2_PATH.
+marks_bundle() {
+    dir="$log/marks-$1"
+    mkdir -p "$dir"
+    cp -r "$lv2_dir/yawp-wah.lv2" "$dir/"
+    cat >"$dir/yawp-wah.lv2/js/bench-marks.js" <<MARKS
+window.addEventListener('load', function () {
+  var marks = [], n = $1, stage = document.getElementById('stage'), red = false;
+  for (var k = 0; k < n; k++) {
+    var mark = document.createElement('div');
+    mark.style.cssText = 'position:absolute;width:2px;height:2px;z-index:99;' +
+      'left:' + (10 + (k * 263) % 670) + 'px;top:' + (10 + (k * 149) % 640) + 'px';
+    stage.append(mark);
+    marks.push(mark);
+  }
+  setInterval(function () {
+    red = !red;
+    marks.forEach(function (mark) { mark.style.background = red ? '#f00' : '#00f'; });
+  }, 50);
+});
+MARKS
+    sed -i 's|<script defer src="js/main.js"></script>|&<script defer src="js/bench-marks.js"></script>|' \
+        "$dir/yawp-wah.lv2/index.html"
+    echo "$dir"
+}
+
+# run CASE JALV-OPTIONS...: one case, one line of the table. BUNDLES, when
+# set, is the LV2_PATH to use instead of LV2_DIR.
 run() {
     name=$1
     shift
-    LV2_PATH="$lv2_dir" jalv.gtk3 --print-controls --jack-name yawp-bench "$@" "$uri" >"$log/jalv-$name.log" 2>&1 &
+    LV2_PATH="${BUNDLES:-$lv2_dir}" jalv.gtk3 --print-controls --jack-name yawp-bench "$@" "$uri" >"$log/jalv-$name.log" 2>&1 &
     jalv_pid=$!
     wait_for 20 pgrep -P "$jalv_pid" -x yawp-wah-editor || { echo "$name: jalv started no editor"; stop_jalv; return 1; }
     helper=$(pgrep -P "$jalv_pid" -x yawp-wah-editor)
@@ -141,10 +178,11 @@ run() {
     sleep 1
 }
 
-cases=${CASES:-idle lfo env+lfo chromium}
+cases=${CASES:-idle lfo env+lfo marks-1 marks-11 chromium}
 for c in $cases; do
     case $c in
     idle) run idle -c lfo_on=0 -c env_on=0 ;;
+    marks-*) BUNDLES=$(marks_bundle "${c#marks-}") run "$c" -c lfo_on=0 -c env_on=0 ;;
     lfo) run lfo -c lfo_on=1 -c lfo_free_rate=2 -c env_on=0 ;;
     env+lfo) run env+lfo -c lfo_on=1 -c lfo_free_rate=2 -c env_on=1 -c env_amount=50 ;;
     chromium) node "$here/editor-cpu-chromium.mjs" "$seconds" "${PAGE_DIR:-$root/resources}" ;;
