@@ -168,7 +168,7 @@ void Plugin::begin_edit(uint32_t index, float plain) { gesture(Gesture::kBegin, 
 void Plugin::perform_edit(uint32_t index, float plain) { gesture(Gesture::kValue, index, plain); }
 void Plugin::end_edit(uint32_t index, float plain) { gesture(Gesture::kEnd, index, plain); }
 
-void Plugin::park_restored(const float values[cat::kInputCount]) {
+void Plugin::restore_values(const float values[cat::kInputCount]) {
     guard_.take();
     for (uint32_t i = 0; i < cat::kInputCount; ++i) pending_[i] = static_cast<float>(cat::coerce(i, values[i]));
     state_pending_ = true;
@@ -179,7 +179,5 @@ void Plugin::park_restored(const float values[cat::kInputCount]) {
         host_params_->request_flush(host_);
     }
 }
-
-void Plugin::restore_values(const float values[cat::kInputCount]) { park_restored(values); }
 
 }  // namespace yawp::clap

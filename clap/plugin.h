@@ -75,8 +75,9 @@ public:
     void perform_edit(uint32_t index, float plain);
     void end_edit(uint32_t index, float plain);
 
-    // Applies 32 plain values (a preset) as a state load does: parked for
-    // the audio thread, shown at once, the host told to rescan its values.
+    // [main-thread] Applies 32 plain values (a state load's or a preset's):
+    // parked for the audio thread, shown at once, the host told to rescan
+    // its values.
     void restore_values(const float values[catalogue::kInputCount]);
 
     // How far the musician zoomed the editor, kept while the instance lives
@@ -97,10 +98,8 @@ private:
     ~Plugin() = default;
 
     friend struct PluginCalls;
-    friend struct ParamsCalls;
     friend struct StateCalls;
     friend struct ProcessCalls;
-    friend struct StateHooks;
 
     // [main-thread] Defaults everywhere: at construction and at init.
     void reset_to_defaults();
@@ -119,9 +118,7 @@ private:
     void publish_inputs();
     void publish_outputs();
 
-    // [main-thread] A restore's values parked for the audio thread, shown at
-    // once, and the host told to read them again.
-    void park_restored(const float values[catalogue::kInputCount]);
+    // [main-thread] An editor gesture queued for the audio thread.
     void gesture(Gesture::Kind kind, uint32_t index, float plain);
 
     clap_plugin clap_;

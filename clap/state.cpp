@@ -49,15 +49,11 @@ bool read_all(const clap_istream* stream, std::vector<uint8_t>* bytes) {
     }
 }
 
-}  // namespace
+// The checked values go to the instance all at once, and only when the
+// whole document passed.
+void collect_value(void* values, uint32_t index, float value) { static_cast<float*>(values)[index] = value; }
 
-struct StateHooks {
-    // The checked values go to the instance all at once, and only when the
-    // whole document passed.
-    static void begin(void*) {}
-    static void set(void* user, uint32_t index, float value) { static_cast<float*>(user)[index] = value; }
-    static void end(void*) {}
-};
+}  // namespace
 
 struct StateCalls {
     // [main-thread] The values a save writes: a restore's while it waits for
@@ -87,9 +83,9 @@ struct StateCalls {
         std::vector<uint8_t> bytes;
         if (!read_all(stream, &bytes)) return false;
         float values[cat::kInputCount];
-        const state::RestoreHooks hooks{values, StateHooks::begin, StateHooks::set, StateHooks::end};
+        const state::RestoreHooks hooks{values, nullptr, collect_value, nullptr};
         if (state::restore_document({bytes.data(), bytes.size()}, hooks) != 0) return false;
-        Plugin::of(plugin)->park_restored(values);
+        Plugin::of(plugin)->restore_values(values);
         return true;
     }
 };
