@@ -291,6 +291,9 @@ void wv2_dispatch_page_message(WV2Host* host, WV2PageBinding* page, const char* 
         case PageMessageKind::kPerform:
         case PageMessageKind::kEnd:
             page->values[message.index] = message.value;
+            // The page shows what it sent: a host that takes the value need
+            // not send it back, and one that puts another back must.
+            host->gate.sent(message.index, message.value, GetTickCount64());
             page_edit(page, message.kind)(page->user_data, message.index, message.value);
             return;
         case PageMessageKind::kGetAll: send_all_values(host, page); return;

@@ -102,6 +102,9 @@ void handle_page_text(EditorLink* link, const char* text) {
         case PageMessageKind::kPerform:
         case PageMessageKind::kEnd:
             link->values[message.index] = message.value;
+            // The page shows what it sent: a host that takes the value need
+            // not send it back, and one that puts another back must.
+            link->gate.sent(message.index, message.value, now_ms());
             if (EditCallback edit = edit_of(link->callbacks, message.kind))
                 edit(link->callbacks.user_data, message.index, message.value);
             return;

@@ -155,11 +155,27 @@ TEST_F(BridgeTest, CallbackPushingTheValueBackReachesThePageWithoutDeadlock) {
         wv2_host_set_parameter(host, index + 1, value);  // and a second one, to be sure
     };
     page_says({L"b 13 40400000", L"s 13 40400000", L"e 13 3f800000"});
+    // Each time the page shows 3 the host puts 2 back, and the page must
+    // hear it; the 1 it took needs no answer.
     EXPECT_EQ(sent(), (std::vector<std::wstring>{
                           L"s 00000013 40000000", L"s 00000014 40400000",  //
-                          L"s 00000013 3f800000", L"s 00000014 3f800000"}));
-    EXPECT_EQ(sent_at_callback, (std::vector<int>{0, 2, 2}));
+                          L"s 00000013 40000000", L"s 00000014 3f800000"}));
+    EXPECT_EQ(sent_at_callback, (std::vector<int>{0, 2, 3}));
     EXPECT_EQ(host->page.values[19], 1.0f);  // the value pushed last wins
+}
+
+// The page shows a value it sent. A host that takes it sends nothing back;
+// one that keeps or clamps the old value must send that again, though it
+// is what the page was last sent.
+TEST_F(BridgeTest, AValueTheHostPutsBackAfterAGestureReachesThePage) {
+    wv2_host_set_parameter(host, 19, 2.0f);
+    page_says({L"s 13 40400000"});           // the page shows 3
+    wv2_host_set_parameter(host, 19, 3.0f);  // taken
+    EXPECT_EQ(sent(), std::vector<std::wstring>{L"s 00000013 40000000"});
+    page_says({L"s 13 40800000"});           // the page shows 4
+    wv2_host_set_parameter(host, 19, 3.0f);  // kept at 3
+    EXPECT_EQ(sent(), (std::vector<std::wstring>{L"s 00000013 40000000", L"s 00000013 40400000"}));
+    EXPECT_EQ(read_back()[19], L"s 00000013 40400000");
 }
 
 TEST_F(BridgeTest, PushFromTheWebViewThreadIsSentAtOnce) {

@@ -200,6 +200,26 @@ TEST_F(EditorLinkTest, OnlyChangesReachThePageAndMetersAreRateLimited) {
     EXPECT_EQ(envelope.back(), value_message(35, last));
 }
 
+// The page shows a value it sent. A host that takes it sends nothing back;
+// one that keeps the old value must send it again, though it is what the
+// page was last sent.
+TEST_F(EditorLinkTest, AValueTheHostPutsBackAfterAGestureReachesThePage) {
+    page_sends(framed("s 00000000 41a00000"));  // the page shows 20
+    Recorder recorder;
+    EditorLink* link = open(&recorder);
+    ASSERT_NE(link, nullptr);
+    editor_link_set_parameter(link, 0, 10.0f);
+    editor_link_set_parameter(link, 1, 30.0f);
+    poll_until(link, [&] { return !recorder.edits.empty(); });
+    editor_link_set_parameter(link, 0, 10.0f);  // kept at 10
+    editor_link_set_parameter(link, 1, 30.0f);  // unchanged: nothing to send
+    poll_until(link, [] { return false; }, std::chrono::milliseconds(200));
+    editor_link_close(link);
+    ASSERT_TRUE(wait_for_no_children(std::chrono::milliseconds(2000)));
+    EXPECT_EQ(recorder.edits, (std::vector<Edit>{{'s', 0, 20}}));
+    EXPECT_EQ(received(), (std::vector<std::string>{value_message(0, 10), value_message(1, 30), value_message(0, 10)}));
+}
+
 // Values the host hands over wait for its next idle tick and then go out
 // together, so that the helper wakes once for them; a host that never
 // ticks still gets them out once a few kilobytes wait.
