@@ -59,11 +59,23 @@ bool helper_running(const EditorLink* link) { return link->helper.fd >= 0; }
 // go for good. Values still land in the cache.
 void drop_helper(EditorLink* link) { helper_stop(&link->helper); }
 
+// [main-thread] Queues a frame for the next flush. False when the helper
+// is gone, or the queue refused the frame and it is gone now.
+bool queue_frame(EditorLink* link, const char* text, size_t length) {
+    if (!helper_running(link)) return false;
+    if (frame_writer_put(&link->writer, text, length)) return true;
+    drop_helper(link);
+    return false;
+}
+
+// [main-thread] Sends what waits, as much as the socket takes now.
+void flush_frames(EditorLink* link) {
+    if (helper_running(link) && !frame_writer_flush(&link->writer, link->helper.fd)) drop_helper(link);
+}
+
 // [main-thread]
 void send_frame(EditorLink* link, const char* text, size_t length) {
-    if (!helper_running(link)) return;
-    if (!frame_writer_put(&link->writer, text, length) || !frame_writer_flush(&link->writer, link->helper.fd))
-        drop_helper(link);
+    if (queue_frame(link, text, length)) flush_frames(link);
 }
 
 // [main-thread]
@@ -75,14 +87,9 @@ uint64_t now_ms() {
 
 // [main-thread] Queues a value for the next flush (see kHeldValueBytes).
 void send_value(EditorLink* link, uint32_t index, float value) {
-    if (!helper_running(link)) return;
     char text[20];
     format_value_message(text, index, value);
-    if (!frame_writer_put(&link->writer, text, sizeof text - 1)) {
-        drop_helper(link);
-    } else if (link->writer.size >= kHeldValueBytes && !frame_writer_flush(&link->writer, link->helper.fd)) {
-        drop_helper(link);
-    }
+    if (queue_frame(link, text, sizeof text - 1) && link->writer.size >= kHeldValueBytes) flush_frames(link);
 }
 
 // [main-thread]
@@ -189,7 +196,7 @@ bool editor_link_poll(EditorLink* link) {
     if (!open || link->reader.broken) drop_helper(link);
     // Meters the rate held back go out from here, the host's idle tick.
     link->gate.flush_due(now_ms(), [link](uint32_t index, float value) { send_value(link, index, value); });
-    if (helper_running(link) && !frame_writer_flush(&link->writer, link->helper.fd)) drop_helper(link);
+    flush_frames(link);
     return helper_running(link);
 }
 
